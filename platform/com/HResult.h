@@ -1,0 +1,44 @@
+// HRESULT and the status codes the package and the platform layer use. Negative values fail.
+#pragma once
+
+#include "WinTypes.h"
+
+using HRESULT = int32_t;
+
+constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
+constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr HRESULT MakeHResult(uint32_t bits) { return static_cast<HRESULT>(bits); }
+// The HRESULT for a Win32 error code (ERROR_FILE_NOT_FOUND and the like).
+constexpr HRESULT HRESULT_FROM_WIN32(uint32_t error) {
+  return error == 0 ? 0 : MakeHResult((error & 0xFFFF) | 0x80070000u);
+}
+
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT S_FALSE = 1;
+constexpr HRESULT E_NOTIMPL = MakeHResult(0x80004001);
+constexpr HRESULT E_NOINTERFACE = MakeHResult(0x80004002);
+constexpr HRESULT E_POINTER = MakeHResult(0x80004003);
+constexpr HRESULT E_ABORT = MakeHResult(0x80004004);
+constexpr HRESULT E_FAIL = MakeHResult(0x80004005);
+constexpr HRESULT E_UNEXPECTED = MakeHResult(0x8000FFFF);
+constexpr HRESULT E_ACCESSDENIED = MakeHResult(0x80070005);
+constexpr HRESULT E_OUTOFMEMORY = MakeHResult(0x8007000E);
+constexpr HRESULT E_INVALIDARG = MakeHResult(0x80070057);
+constexpr HRESULT CLASS_E_NOAGGREGATION = MakeHResult(0x80040110);
+constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = MakeHResult(0x80040111);
+constexpr HRESULT REGDB_E_CLASSNOTREG = MakeHResult(0x80040154);
+constexpr HRESULT CO_E_NOTINITIALIZED = MakeHResult(0x800401F0);
+constexpr HRESULT CO_E_DLLNOTFOUND = MakeHResult(0x800401F8);
+constexpr HRESULT CO_E_ERRORINDLL = MakeHResult(0x800401F9);
+constexpr HRESULT NS_E_INVALID_INPUT_FORMAT = MakeHResult(0xC00D0BB8);
+
+constexpr uint32_t ERROR_SUCCESS = 0;
+constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;
+constexpr uint32_t ERROR_PATH_NOT_FOUND = 3;
+constexpr uint32_t ERROR_ACCESS_DENIED = 5;
+constexpr uint32_t ERROR_INVALID_HANDLE = 6;
+constexpr uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
+constexpr uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
+constexpr uint32_t ERROR_MORE_DATA = 234;
+constexpr uint32_t ERROR_NO_MORE_ITEMS = 259;
