@@ -12,3 +12,16 @@ function(recast_add_test)
     PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
     DISCOVERY_TIMEOUT 30)
 endfunction()
+
+# Adds every immediate subfolder of the current folder that has a CMakeLists.txt, so that
+# tools and benchmarks join the build by existing.
+function(recast_add_subdirectories)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+       ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
