@@ -29,6 +29,8 @@ const char* const kUsage =
 
 namespace {
 
+constexpr const char* kDefaultSeconds = "10";
+
 // An unsigned number in decimal or with a 0x prefix.
 uint64_t ParseNumber(const std::string& text) {
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
@@ -76,7 +78,6 @@ const std::map<std::string, Setter>& ValueOptions() {
       {"--codec", [](const std::string& v, Options& o) { o.codec = ParseCodec(v); }},
       {"--size", ParseSize},
       {"--fps", [](const std::string& v, Options& o) { o.fps = ParseInt(v); }},
-      {"--frames", [](const std::string& v, Options& o) { o.frames = ParseInt(v); }},
       {"--audio",
        [](const std::string& v, Options& o) {
          if (v == "none") o.audioCode.reset();
@@ -100,7 +101,7 @@ const std::map<std::string, Setter>& ValueOptions() {
 
 void ParseInto(const std::vector<std::string>& args, ParsedCommandLine& parsed) {
   Options& o = parsed.options;
-  std::string seconds;
+  std::string seconds = kDefaultSeconds;  // the last of --seconds and --frames wins
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -109,11 +110,17 @@ void ParseInto(const std::vector<std::string>& args, ParsedCommandLine& parsed) 
       o.oldHeader = true;
     } else if (arg == "--ntsc") {
       o.videoStandard = recorder::kStandardNtsc;
-    } else if (arg == "--seconds" || ValueOptions().count(arg)) {
+    } else if (arg == "--seconds" || arg == "--frames" || ValueOptions().count(arg)) {
       if (i + 1 >= args.size()) throw std::invalid_argument(arg + " needs a value");
       const std::string& value = args[++i];
-      if (arg == "--seconds") seconds = value;  // applied once the frame rate is known
-      else ValueOptions().at(arg)(value, o);
+      if (arg == "--seconds") {
+        seconds = value;  // applied once the frame rate is known
+      } else if (arg == "--frames") {
+        o.frames = ParseInt(value);
+        seconds.clear();
+      } else {
+        ValueOptions().at(arg)(value, o);
+      }
     } else if (arg.starts_with("-")) {
       throw std::invalid_argument("unknown option: " + arg);
     } else if (o.output.empty()) {

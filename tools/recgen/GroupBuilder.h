@@ -17,9 +17,6 @@ class GroupBuilder {
 
   void AddBlock(uint16_t type, std::span<const uint8_t> payload);
 
-  int BlockCount() const { return blockCount_; }
-  int AudioBlocks() const { return audioBlocks_; }
-
   // The whole group. Throws when more blocks were added than a group can count.
   std::vector<uint8_t> Finish() const;
 

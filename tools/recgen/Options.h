@@ -20,10 +20,6 @@ struct DamageOptions {
   uint32_t seed = 1;                   // drives the garbage and the flips
   std::optional<size_t> badBlockGroup;  // 0-based group whose first block gets an invalid type
   size_t truncateBytes = 0;            // bytes cut from the end of the file
-
-  bool Any() const {
-    return garbageBytes || flipCount || badBlockGroup.has_value() || truncateBytes;
-  }
 };
 
 struct Options {

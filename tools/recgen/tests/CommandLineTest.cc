@@ -39,6 +39,13 @@ TEST(CommandLineTest, DamageAndHeaderOptions) {
   EXPECT_EQ(o.damage.truncateBytes, 10u);
   EXPECT_EQ(o.elementaryDir, "raw");
   EXPECT_EQ(o.GopFrames(), 20);
+  EXPECT_EQ(o.frames, 250);  // ten seconds by default
+}
+
+TEST(CommandLineTest, LastLengthWins) {
+  EXPECT_EQ(Parse({"--seconds", "2", "--frames", "7", "f"}).options.frames, 7);
+  EXPECT_EQ(Parse({"--frames", "7", "--fps", "10", "--seconds", "1.5", "f"}).options.frames, 15);
+  EXPECT_EQ(Parse({"--fps", "30", "f"}).options.frames, 300);
 }
 
 TEST(CommandLineTest, RefusesWhatCannotBeWritten) {

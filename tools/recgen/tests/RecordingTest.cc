@@ -194,8 +194,9 @@ TEST(RecordingTest, ElementaryStreamsMatchTheBlocks) {
   const RecordingSummary summary = WriteRecording(options);
   ASSERT_EQ(summary.elementaryFiles.size(), 3u);
 
+  const std::vector<uint8_t> file = ReadFile(options.output);
   std::vector<uint8_t> video, audio;
-  for (const GroupView& group : WalkGroups(ReadFile(options.output)).groups) {
+  for (const GroupView& group : WalkGroups(file).groups) {
     const BlockCounts counts = CountBlocks(group);
     for (int i = 0; i < counts.video; ++i) {
       const BlockView block = *NthVideoBlock(group, i);
