@@ -19,6 +19,8 @@ namespace {
 
 using recorder::kAudioBlockDuration;
 
+constexpr int64_t kUnitsPerMillisecond = recorder::kUnitsPerSecond / 1000;
+
 void Write(std::ofstream& out, std::span<const uint8_t> bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
@@ -34,12 +36,12 @@ class Recorder {
       summary_.videoEncoder = video_->EncoderName();
     }
     if (options.HasAudio()) audio_.emplace(*FindAudioCoding(*options.audioCode));
-    if (!options.elementaryDir.empty()) elementary_ = std::make_unique<ElementaryStreams>(options);
   }
 
   RecordingSummary Run() {
     std::ofstream out(options_.output, std::ios::binary | std::ios::trunc);
     if (!out) throw std::runtime_error("cannot create " + options_.output);
+    if (!options_.elementaryDir.empty()) elementary_ = std::make_unique<ElementaryStreams>(options_);
     Write(out, recorder::Serialize(MakeFileHeader(options_)));
     Write(out, damage_.Garbage());
     for (int g = 0; g < options_.GroupCount(); ++g) {
@@ -134,7 +136,7 @@ std::string DescribeRecording(const Options& o, const RecordingSummary& s) {
   }
   text << "  groups: " << s.groups << " (" << s.keyGroups << " key groups), " << o.groupFrames
        << " frames per group, " << o.gopGroups << " groups per GOP\n";
-  text << "  duration: " << s.duration / 10000 << " ms\n";
+  text << "  duration: " << s.duration / kUnitsPerMillisecond << " ms\n";
   if (s.damage.garbageBytes) text << "  damage: " << s.damage.garbageBytes << " garbage bytes before the first group\n";
   if (s.damage.badBlockGroup >= 0) text << "  damage: bad block type in group " << s.damage.badBlockGroup << "\n";
   if (!s.damage.flippedOffsets.empty()) {

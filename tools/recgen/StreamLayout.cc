@@ -25,6 +25,8 @@ uint32_t MagicFor(VideoCodec codec) {
 
 namespace {
 
+constexpr uint16_t kDecodedBitsPerSample = 16;  // the audio decoders deliver 16-bit PCM
+
 uint32_t ResolutionWord(const Options& options) {
   if (options.oldHeader) {
     return ResolutionCodeFor(options.width, options.height, options.videoStandard)
@@ -45,7 +47,7 @@ FileHeader MakeFileHeader(const Options& options) {
   if (options.audioCode) {
     const AudioCoding* coding = FindAudioCoding(*options.audioCode);
     header.audioChannels = 1;
-    header.audioBitsPerSample = 16;  // of the decoded sound
+    header.audioBitsPerSample = kDecodedBitsPerSample;
     header.audioSampleRate = coding ? static_cast<uint32_t>(coding->sampleRate) : 0;
     header.audioCodec = *options.audioCode;
   }
