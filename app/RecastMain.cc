@@ -28,7 +28,8 @@ constexpr std::array<Command, 1> kCommands{{
 void PrintUsage(std::ostream& out) {
   out << "Usage: recast COMMAND [ARGS]\n\nCommands:\n";
   for (const Command& command : kCommands) out << "  recast " << command.usage << "\n";
-  out << "  recast --help" << std::string(20, ' ') << "show this text\n\n"
+  out << "  recast --help" << std::string(20, ' ')
+      << "show this text\n\n"
          "--info prints frame size, frame rate, video standard, audio and file size of each\n"
          "file, and the output path it would get; with --json one JSON object per line.\n"
          "Files are probed in the order given, as the conversion list adds them.\n";

@@ -7,45 +7,62 @@ namespace {
 
 constexpr std::string_view kReplacement = "\\ufffd";
 
+// Lead bytes of multi-byte UTF-8 sequences: the bits that mark them, the sequence length and
+// the smallest code point that length may carry (anything smaller is an overlong form).
+struct Utf8Lead {
+  unsigned char mask;
+  unsigned char marker;
+  size_t length;
+  uint32_t smallest;
+};
+constexpr Utf8Lead kUtf8Leads[] = {
+    {0xE0, 0xC0, 2, 0x80}, {0xF0, 0xE0, 3, 0x800}, {0xF8, 0xF0, 4, 0x10000}};
+constexpr uint32_t kLargestCodePoint = 0x10FFFF;
+constexpr uint32_t kFirstSurrogate = 0xD800;
+constexpr uint32_t kLastSurrogate = 0xDFFF;
+
 // Length of the valid UTF-8 sequence starting at text[i], or 0 when it is not one.
 size_t Utf8Length(std::string_view text, size_t i) {
   const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  size_t length = 0;
-  uint32_t min = 0;
-  if (lead < 0x80) return 1;
-  if ((lead & 0xE0) == 0xC0) length = 2, min = 0x80;
-  else if ((lead & 0xF0) == 0xE0) length = 3, min = 0x800;
-  else if ((lead & 0xF8) == 0xF0) length = 4, min = 0x10000;
-  else return 0;
-  if (i + length > text.size()) return 0;
-  uint32_t code = lead & (0x7F >> length);
-  for (size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code = code << 6 | (byte(i + k) & 0x3F);
+  if (byte(i) < 0x80) return 1;
+  for (const Utf8Lead& lead : kUtf8Leads) {
+    if ((byte(i) & lead.mask) != lead.marker) continue;
+    if (lead.length > text.size() - i) return 0;
+    uint32_t code = byte(i) & (0x7F >> lead.length);
+    for (size_t k = 1; k < lead.length; ++k) {
+      if ((byte(i + k) & 0xC0) != 0x80) return 0;
+      code = code << 6 | (byte(i + k) & 0x3F);
+    }
+    const bool surrogate = code >= kFirstSurrogate && code <= kLastSurrogate;
+    return code < lead.smallest || code > kLargestCodePoint || surrogate ? 0 : lead.length;
   }
-  const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-  return code < min || code > 0x10FFFF || surrogate ? 0 : length;
+  return 0;
+}
+
+// The short escape of a character JSON requires escaping, or nullptr.
+const char* ShortEscape(char c) {
+  switch (c) {
+    case '"': return "\\\"";
+    case '\\': return "\\\\";
+    case '\b': return "\\b";
+    case '\f': return "\\f";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '\t': return "\\t";
+    default: return nullptr;
+  }
 }
 
 void AppendEscaped(std::string& out, char c) {
-  switch (c) {
-    case '"': out += "\\\""; return;
-    case '\\': out += "\\\\"; return;
-    case '\b': out += "\\b"; return;
-    case '\f': out += "\\f"; return;
-    case '\n': out += "\\n"; return;
-    case '\r': out += "\\r"; return;
-    case '\t': out += "\\t"; return;
-    default: break;
-  }
-  if (static_cast<unsigned char>(c) < 0x20) {
+  if (const char* escape = ShortEscape(c)) {
+    out += escape;
+  } else if (static_cast<unsigned char>(c) < 0x20) {
     char code[8];
     std::snprintf(code, sizeof code, "\\u%04x", static_cast<unsigned>(c));
     out += code;
-    return;
+  } else {
+    out += c;
   }
-  out += c;
 }
 
 }  // namespace

@@ -16,11 +16,12 @@ std::string JsonString(std::string_view text);
 class JsonObject {
  public:
   JsonObject& Add(std::string_view key, std::string_view value);
-  JsonObject& Add(std::string_view key, const char* value) { return Add(key, std::string_view(value)); }
+  JsonObject& Add(std::string_view key, const char* value) {
+    return Add(key, std::string_view(value));
+  }
   JsonObject& Add(std::string_view key, bool value);
   template <std::integral T>
-    requires(!std::same_as<T, bool>)
-  JsonObject& Add(std::string_view key, T value) {
+  requires(!std::same_as<T, bool>) JsonObject& Add(std::string_view key, T value) {
     return AddNumber(key, static_cast<int64_t>(value));
   }
   std::string Text() const { return body_ + "}"; }

@@ -16,13 +16,20 @@ struct StandardBySize {
 };
 
 constexpr std::array<StandardBySize, 14> kStandards{{
-    {352, 288, VideoStandard::Pal},  {352, 240, VideoStandard::Ntsc},
-    {528, 384, VideoStandard::Pal},  {528, 320, VideoStandard::Ntsc},
-    {704, 288, VideoStandard::Pal},  {704, 576, VideoStandard::Pal},
-    {704, 240, VideoStandard::Ntsc}, {704, 480, VideoStandard::Ntsc},
-    {320, 240, VideoStandard::Pal},  {96, 80, VideoStandard::Pal},
-    {96, 64, VideoStandard::Ntsc},   {160, 120, VideoStandard::Pal},
-    {176, 144, VideoStandard::Pal},  {176, 120, VideoStandard::Ntsc},
+    {352, 288, VideoStandard::Pal},
+    {352, 240, VideoStandard::Ntsc},
+    {528, 384, VideoStandard::Pal},
+    {528, 320, VideoStandard::Ntsc},
+    {704, 288, VideoStandard::Pal},
+    {704, 576, VideoStandard::Pal},
+    {704, 240, VideoStandard::Ntsc},
+    {704, 480, VideoStandard::Ntsc},
+    {320, 240, VideoStandard::Pal},
+    {96, 80, VideoStandard::Pal},
+    {96, 64, VideoStandard::Ntsc},
+    {160, 120, VideoStandard::Pal},
+    {176, 144, VideoStandard::Pal},
+    {176, 120, VideoStandard::Ntsc},
 }};
 
 }  // namespace
@@ -56,7 +63,8 @@ DefaultsOutcome ApplyDefaults(VideoSettings& settings, const JobDefaults& job) {
 
 uint32_t EstimateSourceBitRate(uint32_t fileSize, int64_t duration) {
   if (duration <= 0) return kFallbackBitRate;
-  const double estimate = static_cast<double>(fileSize) * kEstimateScale / static_cast<double>(duration);
+  const double estimate =
+      static_cast<double>(fileSize) * kEstimateScale / static_cast<double>(duration);
   if (estimate < 1.0 || estimate >= kMaxPlausibleBitRate) return kFallbackBitRate;
   return static_cast<uint32_t>(estimate);
 }

@@ -9,8 +9,8 @@
 namespace recast {
 namespace {
 
-// Recorder heights whose decoder doubles the lines: the output keeps the recorded height at
-// the full 704 width.
+// A recording of 288 or 240 lines that decodes at twice its height is a field-based
+// recording: it is converted at the full width and its recorded height.
 struct FieldHeight {
   int32_t recorded;
   int32_t decoded;
@@ -58,8 +58,12 @@ bool CConvertDriver::PrepareOpened(const JobRecord& record) {
 
   standard_ = StandardFromSize(outputWidth_, outputHeight_, standard_);
   estimatedBitRate_ = EstimateSourceBitRate(record.fileSize, duration_);
-  const JobDefaults defaults{rows_.Count() > 1,      outputWidth_, outputHeight_,
-                             estimatedBitRate_,      cbr_,         standard_ == VideoStandard::Ntsc};
+  const JobDefaults defaults{.severalFiles = rows_.Count() > 1,
+                             .width = outputWidth_,
+                             .height = outputHeight_,
+                             .estimatedBitRate = estimatedBitRate_,
+                             .cbr = cbr_,
+                             .ntsc = standard_ == VideoStandard::Ntsc};
   if (ApplyDefaults(settings_, defaults) == DefaultsOutcome::NoBitRate) Message(texts::kParamError);
   cbr_ = settings_.cbr;
 
@@ -151,8 +155,8 @@ CConvertDriver::JobOutcome CConvertDriver::ConvertAtCurrentPosition() {
   const StartOutcome started = StartJob();
   if (started != StartOutcome::Started) {
     Teardown();
-    MarkFailed(row, started == StartOutcome::ParamError ? texts::kParaSetError
-                                                         : texts::kConvertError);
+    MarkFailed(row,
+               started == StartOutcome::ParamError ? texts::kParaSetError : texts::kConvertError);
     return JobOutcome::Failed;
   }
   view_.ShowPaths(currentSourcePath_, outputPath_);

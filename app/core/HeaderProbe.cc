@@ -13,8 +13,8 @@ namespace {
 
 using recorder::PictureSize;
 
-constexpr uint32_t kMaxFrameRate = 50;      // higher rates are taken as damage
-constexpr int32_t kDefaultFrameRate = 25;   // used for a missing or implausible rate
+constexpr uint32_t kMaxFrameRate = 50;     // higher rates are taken as damage
+constexpr int32_t kDefaultFrameRate = 25;  // used for a missing or implausible rate
 constexpr PictureSize kNarrowNtsc{176, 120};
 
 // One line of the resolution table. A PAL entry of nothing keeps the previous frame size.

@@ -8,10 +8,10 @@ namespace recast {
 
 struct JobRecord {
   std::string sourcePath;
-  int32_t width = 0;       // frame width in pixels
-  int32_t height = 0;      // frame height in pixels
-  uint32_t fileSize = 0;   // size of the source file in bytes (low 32 bits)
-  int32_t frameRate = 0;   // frames per second; 0 when the header could not be read
+  int32_t width = 0;      // frame width in pixels
+  int32_t height = 0;     // frame height in pixels
+  uint32_t fileSize = 0;  // size of the source file in bytes (low 32 bits)
+  int32_t frameRate = 0;  // frames per second; 0 when the header could not be read
 
   bool operator==(const JobRecord&) const = default;
 };

@@ -1,6 +1,6 @@
 // Runs the built recast program on hand-made recorder files.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -34,8 +34,10 @@ RunResult RunRecast(const TempDir& dir, std::vector<std::string> args) {
   const auto errPath = dir.Path() / "stderr.txt";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
   args.insert(args.begin(), RECAST_BINARY);
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
@@ -82,13 +84,16 @@ TEST(RecastInfo, JsonLinesForGoodFilesAndAnErrorForTheShortOne) {
   const std::string base = dir.Path().string();
   EXPECT_EQ(Lines(run.out),
             (std::vector<std::string>{
-                "{\"path\":\"" + base + "/good.mp4\",\"width\":352,\"height\":288,"
-                "\"frame_rate\":25,\"standard\":\"PAL\",\"audio\":2,\"size\":2088,"
-                "\"narrow_ntsc\":false,\"output\":\"" + base + "/good.mp4_OUTPUT.WMV\"}",
-                "{\"path\":\"" + base + "/we\\\"ird\\\\\\ufffd\\n.264\",\"width\":176,"
-                "\"height\":120,\"frame_rate\":30,\"standard\":\"NTSC\",\"audio\":0,"
-                "\"size\":88,\"narrow_ntsc\":true,\"output\":\"" + base +
-                    "/we\\\"ird\\\\\\ufffd\\n.264_OUTPUT.WMV\"}",
+                "{\"path\":\"" + base +
+                    "/good.mp4\",\"width\":352,\"height\":288,"
+                    "\"frame_rate\":25,\"standard\":\"PAL\",\"audio\":2,\"size\":2088,"
+                    "\"narrow_ntsc\":false,\"output\":\"" +
+                    base + "/good.mp4_OUTPUT.WMV\"}",
+                "{\"path\":\"" + base +
+                    "/we\\\"ird\\\\\\ufffd\\n.264\",\"width\":176,"
+                    "\"height\":120,\"frame_rate\":30,\"standard\":\"NTSC\",\"audio\":0,"
+                    "\"size\":88,\"narrow_ntsc\":true,\"output\":\"" +
+                    base + "/we\\\"ird\\\\\\ufffd\\n.264_OUTPUT.WMV\"}",
             }));
   const std::vector<std::string> errors = Lines(run.err);
   ASSERT_EQ(errors.size(), 1u);

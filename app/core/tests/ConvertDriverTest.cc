@@ -10,7 +10,7 @@ using namespace recast::testing;
 
 namespace {
 
-constexpr size_t kPayload = 10'000;                          // every file is 10 088 bytes
+constexpr size_t kPayload = 10'000;  // every file is 10 088 bytes
 const std::string kSizeKb = std::to_string((kProbeSize + kPayload) >> 10);  // "9"
 constexpr Rgb kGreen{128, 255, 0};
 constexpr Rgb kPink{252, 218, 244};

@@ -9,7 +9,7 @@ TEST(ConvertParams, EstimatedSourceBitRate) {
   EXPECT_EQ(EstimateSourceBitRate(10'485'760, kSeconds100), 858'993u);
   EXPECT_EQ(EstimateSourceBitRate(0, kSeconds100), 1'000'000u);
   EXPECT_EQ(EstimateSourceBitRate(4'000'000'000u, 10'000'000), 1'000'000u);  // implausible
-  EXPECT_EQ(EstimateSourceBitRate(1000, 0), 1'000'000u);  // no duration
+  EXPECT_EQ(EstimateSourceBitRate(1000, 0), 1'000'000u);                     // no duration
 }
 
 TEST(ConvertParams, StandardFromOutputSize) {

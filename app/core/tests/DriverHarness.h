@@ -81,7 +81,9 @@ class RecordingView : public IDriverView {
   bool moveUpEnabled = true;
   int listRedraws = 0;
 
-  std::string Cell(int row, int column) const { return rows.at(static_cast<size_t>(row)).cells[column]; }
+  std::string Cell(int row, int column) const {
+    return rows.at(static_cast<size_t>(row)).cells[column];
+  }
   std::vector<std::string> MessageTexts() const;
 
   void InsertRow(int row) override;

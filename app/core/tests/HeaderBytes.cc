@@ -30,7 +30,8 @@ std::vector<uint8_t> HeaderBytes(const HeaderSpec& spec, size_t payload) {
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   std::filesystem::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 

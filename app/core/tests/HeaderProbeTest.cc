@@ -46,10 +46,10 @@ struct SizeCase {
 
 // Every code under both standards; old and new headers agree except for 0x1007 under NTSC.
 const SizeCase kSizes[] = {
-    {0x1001, kPal, 352, 288}, {0x1001, kNtsc, 352, 240}, {0x1002, kPal, 176, 144},
-    {0x1002, kNtsc, 176, 120}, {0x1003, kPal, 704, 576}, {0x1003, kNtsc, 704, 480},
-    {0x1004, kPal, 704, 288}, {0x1004, kNtsc, 704, 240}, {0x1005, kPal, 96, 80},
-    {0x1005, kNtsc, 96, 64},  {0x1006, kNtsc, 320, 240}, {0x1008, kPal, 528, 384},
+    {0x1001, kPal, 352, 288},  {0x1001, kNtsc, 352, 240}, {0x1002, kPal, 176, 144},
+    {0x1002, kNtsc, 176, 120}, {0x1003, kPal, 704, 576},  {0x1003, kNtsc, 704, 480},
+    {0x1004, kPal, 704, 288},  {0x1004, kNtsc, 704, 240}, {0x1005, kPal, 96, 80},
+    {0x1005, kNtsc, 96, 64},   {0x1006, kNtsc, 320, 240}, {0x1008, kPal, 528, 384},
     {0x1008, kNtsc, 528, 320},
 };
 
