@@ -25,6 +25,7 @@ CConvertDriver::~CConvertDriver() {
 }
 
 bool CConvertDriver::AddFileChecked(const std::string& path) {
+  if (state_ == ConvertState::Converting) return false;
   const std::optional<SourceKind> kind = SourceKindOf(path);
   if (!kind) {
     Message(texts::kFormatError);

@@ -38,6 +38,7 @@ class CConvertDriver {
 
   // ---- The list ----------------------------------------------------------------------
   // The Add file command: accepts only recorder file endings, then adds with AddFile.
+  // Commands that change the list or the current row are ignored while a job converts.
   bool AddFileChecked(const std::string& path);
   // Adds one file at the end of the list; false when it is already listed.
   bool AddFile(const std::string& path);

@@ -340,3 +340,26 @@ TEST_F(DriverTest, EnsurePreparedFailureIsAParameterError) {
   EXPECT_EQ(driver.State(), ConvertState::ParamError);
   EXPECT_EQ(script.alive, 0);
 }
+
+TEST_F(DriverTest, ListCommandsWaitWhileAJobConverts) {
+  AddFiles(3);
+  script.progress["ch1.mp4"] = {10};
+  driver.SelectRow(0);
+  driver.Start();
+  const std::string extra = dir.Recording("extra.mp4");
+  EXPECT_FALSE(driver.AddFileChecked(extra));
+  driver.SelectRow(2);
+  driver.DeleteSelected();
+  driver.MoveDown();
+  driver.Start();
+  EXPECT_EQ(driver.RowCount(), 3);
+  EXPECT_EQ(driver.CurrentPosition(), 1);
+  EXPECT_EQ(view.Cell(0, kColumnSource), "ch1.mp4");
+  EXPECT_EQ(Opened(), Names{"ch1.mp4"});
+  EXPECT_EQ(driver.State(), ConvertState::Converting);
+
+  driver.ClearList();  // stops the job first
+  EXPECT_EQ(driver.State(), ConvertState::Idle);
+  EXPECT_EQ(script.CallsOf("Stop"), Names{"ch1.mp4"});
+  EXPECT_EQ(script.alive, 0);
+}
