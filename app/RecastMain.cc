@@ -1,0 +1,58 @@
+// The recast program. Each mode is one entry of the command table; `--batch` (converting a
+// list of files without a window) joins `--info` there.
+#include <array>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/ExitCodes.h"
+#include "cli/InfoCommand.h"
+
+namespace {
+
+using CommandFn = int (*)(const std::vector<std::string>& args, std::ostream& out,
+                          std::ostream& err);
+
+struct Command {
+  std::string_view option;
+  std::string_view usage;
+  CommandFn run;
+};
+
+constexpr std::array<Command, 1> kCommands{{
+    {"--info", "--info [--json] FILE...   show what the header of each recorder file says",
+     recast::cli::RunInfoCommand},
+}};
+
+void PrintUsage(std::ostream& out) {
+  out << "Usage: recast COMMAND [ARGS]\n\nCommands:\n";
+  for (const Command& command : kCommands) out << "  recast " << command.usage << "\n";
+  out << "  recast --help" << std::string(20, ' ')
+      << "show this text\n\n"
+         "--info prints frame size, frame rate, video standard, audio and file size of each\n"
+         "file, and the output path it would get; with --json one JSON object per line.\n"
+         "Files are probed in the order given, as the conversion list adds them.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    PrintUsage(std::cerr);
+    return recast::cli::kExitUsage;
+  }
+  if (args[0] == "--help" || args[0] == "-h") {
+    PrintUsage(std::cout);
+    return recast::cli::kExitOk;
+  }
+  for (const Command& command : kCommands) {
+    if (args[0] == command.option)
+      return command.run(std::vector<std::string>(args.begin() + 1, args.end()), std::cout,
+                         std::cerr);
+  }
+  std::cerr << "recast: unknown command " << args[0] << "\n\n";
+  PrintUsage(std::cerr);
+  return recast::cli::kExitUsage;
+}
