@@ -2,6 +2,7 @@
 // a FALSE/0/null result.
 #pragma once
 
+#include "HResult.h"
 #include "WinTypes.h"
 
 namespace recast_detail {
