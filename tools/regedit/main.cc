@@ -12,6 +12,13 @@ namespace {
 constexpr int kExitUsage = 2;
 constexpr int kExitMissing = 1;
 
+// The full name of a root, whichever spelling was given.
+std::string RootName(HKEY root) {
+  if (root == HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT";
+  if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
+  return "HKEY_LOCAL_MACHINE";
+}
+
 int Usage() {
   std::cerr << "usage: regedit ROOT[\\KEY...]   (ROOT: HKCR, HKCU, HKLM or the full names)\n"
                "       regedit --path\n";
@@ -29,10 +36,11 @@ int main(int argc, char** argv) {
   }
   const size_t separator = argument.find('\\');
   const std::string root_text = argument.substr(0, separator);
-  std::string key_path = separator == std::string::npos ? "" : argument.substr(separator + 1);
+  const std::string key_path =
+      separator == std::string::npos ? "" : argument.substr(separator + 1);
   const auto root = reg::RootFromName(root_text);
   if (!root) return Usage();
-  if (!PrintRegistryTree(std::cout, *root, root_text, key_path)) {
+  if (!PrintRegistryTree(std::cout, *root, RootName(*root), key_path)) {
     std::cerr << "regedit: " << argument << ": no such key in " << reg::DatabasePath() << "\n";
     return kExitMissing;
   }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "ComPtr.h"
+#include "DebugOutput.h"
 #include "Registry.h"
 #include "ScopedTestRegistry.h"
 #include "TestModuleIds.h"
@@ -82,6 +83,17 @@ TEST_F(ComRuntimeTest, LoadsModuleOnceAndUnloadsOnlyAfterLastRelease) {
                              first.ReleaseAndGetVoidAddress()),
             S_OK);
   EXPECT_EQ(ModuleLoads(), loads_before + 2);
+}
+
+TEST_F(ComRuntimeTest, ModuleSharesTheProgramsRuntime) {
+  std::string captured;
+  SetDebugCapture([&](std::string_view text) { captured += text; });
+  ComPtr<IUnknown> object;
+  ASSERT_EQ(CoCreateInstance(CLSID_TestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             object.ReleaseAndGetVoidAddress()),
+            S_OK);
+  SetDebugCapture(nullptr);
+  EXPECT_EQ(captured, "TestObject: created\n");
 }
 
 TEST_F(ComRuntimeTest, ServerLockKeepsModuleLoaded) {

@@ -1,11 +1,13 @@
 // A minimal in-process server for the activation tests: one class whose objects count
 // themselves, the two standard exports, and a counter of how often the module was loaded
-// (kept in the environment, which survives unloading).
+// (kept in the environment, which survives unloading). It writes debug output through the
+// runtime it shares with the test program.
 #include <atomic>
 #include <cstdlib>
 #include <string>
 
 #include "ComRuntime.h"
+#include "DebugOutput.h"
 #include "TestModuleIds.h"
 
 namespace {
@@ -56,6 +58,7 @@ class Factory final : public IClassFactory {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
+    OutputDebugStringA("TestObject: created\n");
     auto* object = new TestObject;
     object->AddRef();
     const HRESULT hr = object->QueryInterface(riid, ppv);
