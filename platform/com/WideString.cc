@@ -136,8 +136,8 @@ int DeliverConverted(const String& converted, Char* target, int target_units) {
 
 // Common argument checks; -1 source length becomes the length including the NUL.
 template <typename Char>
-bool CheckConversionArgs(UINT code_page, const Char* source, int& source_units,
-                         const void* target, int target_units) {
+bool CheckConversionArgs(UINT code_page, const Char* source, int& source_units, const void* target,
+                         int target_units) {
   if (!IsUtf8CodePage(code_page) || !source || source_units == 0 || source_units < -1 ||
       target_units < 0 || (target_units > 0 && !target)) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -150,8 +150,8 @@ bool CheckConversionArgs(UINT code_page, const Char* source, int& source_units,
 
 }  // namespace
 
-int MultiByteToWideChar(UINT code_page, DWORD flags, LPCCH source, int source_bytes,
-                        LPWSTR target, int target_chars) {
+int MultiByteToWideChar(UINT code_page, DWORD flags, LPCCH source, int source_bytes, LPWSTR target,
+                        int target_chars) {
   if (!CheckConversionArgs(code_page, source, source_bytes, target, target_chars)) return 0;
   if (flags & ~MB_ERR_INVALID_CHARS) {
     SetLastError(ERROR_INVALID_FLAGS);
@@ -166,9 +166,8 @@ int MultiByteToWideChar(UINT code_page, DWORD flags, LPCCH source, int source_by
   return DeliverConverted(converted, target, target_chars);
 }
 
-int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWCH source, int source_chars,
-                        LPSTR target, int target_bytes, LPCCH default_char,
-                        LPBOOL used_default_char) {
+int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWCH source, int source_chars, LPSTR target,
+                        int target_bytes, LPCCH default_char, LPBOOL used_default_char) {
   if (!CheckConversionArgs(code_page, source, source_chars, target, target_bytes)) return 0;
   if (default_char || used_default_char) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -232,7 +231,7 @@ HRESULT WideCopy(LPWSTR target, size_t target_chars, LPCWSTR source) {
 }
 
 WCHAR FoldCaseW(WCHAR c) {
-  constexpr WCHAR kCaseOffset = 0x20;          // a..z, à..þ, α..ω, а..я
+  constexpr WCHAR kCaseOffset = 0x20;           // a..z, à..þ, α..ω, а..я
   constexpr WCHAR kCyrillicExtraOffset = 0x50;  // ѐ..џ
   constexpr WCHAR kLatinYDiaeresis = 0xFF;
   constexpr WCHAR kUpperYDiaeresis = 0x178;

@@ -70,9 +70,9 @@ constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 constexpr DWORD kRegMaxKeyNameChars = 255;
 constexpr DWORD kRegMaxValueNameChars = 16383;
 
-LONG RegCreateKeyExW(HKEY key, LPCWSTR sub_key, DWORD reserved, LPWSTR key_class,
-                     DWORD options, REGSAM access, const SECURITY_ATTRIBUTES* security,
-                     PHKEY result, LPDWORD disposition);
+LONG RegCreateKeyExW(HKEY key, LPCWSTR sub_key, DWORD reserved, LPWSTR key_class, DWORD options,
+                     REGSAM access, const SECURITY_ATTRIBUTES* security, PHKEY result,
+                     LPDWORD disposition);
 LONG RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_class, DWORD options,
                      REGSAM access, const SECURITY_ATTRIBUTES* security, PHKEY result,
                      LPDWORD disposition);
@@ -123,32 +123,28 @@ inline LONG RegCreateKeyEx(HKEY key, LPCWSTR sub_key, DWORD reserved, LPWSTR key
   return RegCreateKeyExW(key, sub_key, reserved, key_class, options, access, security, result,
                          disposition);
 }
-inline LONG RegOpenKeyEx(HKEY key, LPCWSTR sub_key, DWORD options, REGSAM access,
-                         PHKEY result) {
+inline LONG RegOpenKeyEx(HKEY key, LPCWSTR sub_key, DWORD options, REGSAM access, PHKEY result) {
   return RegOpenKeyExW(key, sub_key, options, access, result);
 }
-inline LONG RegSetValueEx(HKEY key, LPCWSTR name, DWORD reserved, DWORD type,
-                          const BYTE* data, DWORD data_bytes) {
+inline LONG RegSetValueEx(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                          DWORD data_bytes) {
   return RegSetValueExW(key, name, reserved, type, data, data_bytes);
 }
-inline LONG RegQueryValueEx(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
-                            LPBYTE data, LPDWORD data_bytes) {
+inline LONG RegQueryValueEx(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                            LPDWORD data_bytes) {
   return RegQueryValueExW(key, name, reserved, type, data, data_bytes);
 }
-inline LONG RegEnumKeyEx(HKEY key, DWORD index, LPWSTR name, LPDWORD name_chars,
-                         LPDWORD reserved, LPWSTR key_class, LPDWORD class_chars,
-                         PFILETIME last_write) {
-  return RegEnumKeyExW(key, index, name, name_chars, reserved, key_class, class_chars,
-                       last_write);
+inline LONG RegEnumKeyEx(HKEY key, DWORD index, LPWSTR name, LPDWORD name_chars, LPDWORD reserved,
+                         LPWSTR key_class, LPDWORD class_chars, PFILETIME last_write) {
+  return RegEnumKeyExW(key, index, name, name_chars, reserved, key_class, class_chars, last_write);
 }
-inline LONG RegEnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD name_chars,
-                         LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD data_bytes) {
+inline LONG RegEnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD name_chars, LPDWORD reserved,
+                         LPDWORD type, LPBYTE data, LPDWORD data_bytes) {
   return RegEnumValueW(key, index, name, name_chars, reserved, type, data, data_bytes);
 }
 inline LONG RegQueryInfoKey(HKEY key, LPWSTR key_class, LPDWORD class_chars, LPDWORD reserved,
-                            LPDWORD sub_keys, LPDWORD max_sub_key_chars,
-                            LPDWORD max_class_chars, LPDWORD values,
-                            LPDWORD max_value_name_chars, LPDWORD max_value_bytes,
+                            LPDWORD sub_keys, LPDWORD max_sub_key_chars, LPDWORD max_class_chars,
+                            LPDWORD values, LPDWORD max_value_name_chars, LPDWORD max_value_bytes,
                             LPDWORD security_descriptor_bytes, PFILETIME last_write) {
   return RegQueryInfoKeyW(key, key_class, class_chars, reserved, sub_keys, max_sub_key_chars,
                           max_class_chars, values, max_value_name_chars, max_value_bytes,

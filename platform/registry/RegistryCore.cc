@@ -32,9 +32,12 @@ struct KeyRef {
 
 std::optional<KeyRef> Resolve(HKEY key) {
   switch (reinterpret_cast<uintptr_t>(key)) {
-    case kClassesRootHandle: return KeyRef{kClassesRootId, KEY_ALL_ACCESS};
-    case kCurrentUserHandle: return KeyRef{kCurrentUserId, KEY_ALL_ACCESS};
-    case kLocalMachineHandle: return KeyRef{kLocalMachineId, KEY_ALL_ACCESS};
+    case kClassesRootHandle:
+      return KeyRef{kClassesRootId, KEY_ALL_ACCESS};
+    case kCurrentUserHandle:
+      return KeyRef{kCurrentUserId, KEY_ALL_ACCESS};
+    case kLocalMachineHandle:
+      return KeyRef{kLocalMachineId, KEY_ALL_ACCESS};
   }
   std::lock_guard lock(handles_mutex);
   if (!open_keys.count(key)) return std::nullopt;
@@ -122,8 +125,7 @@ LONG CreateKey(HKEY key, std::u16string_view sub_key, REGSAM access, PHKEY resul
   *result = nullptr;
   KeyRef parent;
   std::vector<RegName> names;
-  if (const LONG error = Prepare(key, sub_key, parent, names); error != ERROR_SUCCESS)
-    return error;
+  if (const LONG error = Prepare(key, sub_key, parent, names); error != ERROR_SUCCESS) return error;
   // An existing key is only opened, which also works on a database that cannot be written.
   std::optional<KeyId> found;
   LONG error = Lookup(parent, names, found);
@@ -154,8 +156,7 @@ LONG OpenKey(HKEY key, std::u16string_view sub_key, REGSAM access, PHKEY result)
   *result = nullptr;
   KeyRef parent;
   std::vector<RegName> names;
-  if (const LONG error = Prepare(key, sub_key, parent, names); error != ERROR_SUCCESS)
-    return error;
+  if (const LONG error = Prepare(key, sub_key, parent, names); error != ERROR_SUCCESS) return error;
   std::optional<KeyId> found;
   if (const LONG error = Lookup(parent, names, found); error != ERROR_SUCCESS) return error;
   if (!found) return ERROR_FILE_NOT_FOUND;

@@ -51,7 +51,9 @@ void Check(int code) {
 // A prepared statement, finalised when it goes out of scope.
 class Statement {
  public:
-  Statement(sqlite3* db, const char* sql) { Check(sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr)); }
+  Statement(sqlite3* db, const char* sql) {
+    Check(sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr));
+  }
   ~Statement() { sqlite3_finalize(stmt_); }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
@@ -297,8 +299,9 @@ LONG RegistryStore::Connect(Mode mode) {
   const std::string path = Path();
   // A connection inherited through fork belongs to the parent: leave it alone.
   if (owner_pid_ != ::getpid()) db_ = nullptr;
-  const bool reusable = db_ && path == db_path_ && !(stand_in_ && (mode == Mode::kWrite || FileExists(path)));
-  if (reusable) return ERROR_SUCCESS;
+  // An in-memory stand-in serves reads only while the file does not exist.
+  const bool stand_in_expired = stand_in_ && (mode == Mode::kWrite || FileExists(path));
+  if (db_ && path == db_path_ && !stand_in_expired) return ERROR_SUCCESS;
   Disconnect();
 
   const bool use_stand_in = mode == Mode::kRead && !FileExists(path);

@@ -13,14 +13,17 @@ class ScopedTestRegistry {
  public:
   ScopedTestRegistry() {
     if (const char* previous = std::getenv(kVariable)) previous_ = previous;
-    std::string pattern = (std::filesystem::temp_directory_path() / "recast-registry-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "recast-registry-XXXXXX").string();
     if (mkdtemp(pattern.data())) folder_ = pattern;
     path_ = (folder_ / "registry.db").string();
     setenv(kVariable, path_.c_str(), 1);
   }
   ~ScopedTestRegistry() {
-    if (previous_) setenv(kVariable, previous_->c_str(), 1);
-    else unsetenv(kVariable);
+    if (previous_)
+      setenv(kVariable, previous_->c_str(), 1);
+    else
+      unsetenv(kVariable);
     std::error_code ignored;
     if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
   }

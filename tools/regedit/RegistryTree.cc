@@ -78,25 +78,38 @@ std::string FormatBinary(const std::vector<BYTE>& data) {
 
 std::string TypeName(DWORD type) {
   switch (type) {
-    case REG_NONE: return "REG_NONE";
-    case REG_SZ: return "REG_SZ";
-    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-    case REG_BINARY: return "REG_BINARY";
-    case REG_DWORD: return "REG_DWORD";
-    case REG_MULTI_SZ: return "REG_MULTI_SZ";
-    case REG_QWORD: return "REG_QWORD";
-    default: return "type " + std::to_string(type);
+    case REG_NONE:
+      return "REG_NONE";
+    case REG_SZ:
+      return "REG_SZ";
+    case REG_EXPAND_SZ:
+      return "REG_EXPAND_SZ";
+    case REG_BINARY:
+      return "REG_BINARY";
+    case REG_DWORD:
+      return "REG_DWORD";
+    case REG_MULTI_SZ:
+      return "REG_MULTI_SZ";
+    case REG_QWORD:
+      return "REG_QWORD";
+    default:
+      return "type " + std::to_string(type);
   }
 }
 
 std::string FormatData(const reg::Value& value) {
   switch (value.type) {
     case REG_SZ:
-    case REG_EXPAND_SZ: return FormatString(value.data);
-    case REG_MULTI_SZ: return FormatMultiString(value.data);
-    case REG_DWORD: return FormatNumber<DWORD>(value.data);
-    case REG_QWORD: return FormatNumber<ULONGLONG>(value.data);
-    default: return FormatBinary(value.data);
+    case REG_EXPAND_SZ:
+      return FormatString(value.data);
+    case REG_MULTI_SZ:
+      return FormatMultiString(value.data);
+    case REG_DWORD:
+      return FormatNumber<DWORD>(value.data);
+    case REG_QWORD:
+      return FormatNumber<ULONGLONG>(value.data);
+    default:
+      return FormatBinary(value.data);
   }
 }
 

@@ -36,8 +36,7 @@ int main(int argc, char** argv) {
   }
   const size_t separator = argument.find('\\');
   const std::string root_text = argument.substr(0, separator);
-  const std::string key_path =
-      separator == std::string::npos ? "" : argument.substr(separator + 1);
+  const std::string key_path = separator == std::string::npos ? "" : argument.substr(separator + 1);
   const auto root = reg::RootFromName(root_text);
   if (!root) return Usage();
   if (!PrintRegistryTree(std::cout, *root, RootName(*root), key_path)) {

@@ -1,5 +1,3 @@
-#include "ComRuntime.h"
-
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -7,6 +5,7 @@
 #include <cstring>
 
 #include "ComPtr.h"
+#include "ComRuntime.h"
 #include "DebugOutput.h"
 #include "Registry.h"
 #include "ScopedTestRegistry.h"
@@ -117,36 +116,36 @@ TEST_F(ComRuntimeTest, ServerLockKeepsModuleLoaded) {
 
 TEST_F(ComRuntimeTest, ActivationFailuresHaveTheirCodes) {
   void* object = &object;
-  EXPECT_EQ(CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                             &object),
-            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(
+      CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+      REGDB_E_CLASSNOTREG);
   EXPECT_EQ(object, nullptr);
 
   // The class key exists but names no module that can be loaded.
   ASSERT_EQ(reg::SetString(HKEY_CLASSES_ROOT, ServerKey(CLSID_Unregistered), "",
                            "/nonexistent/libNothing.so"),
             ERROR_SUCCESS);
-  EXPECT_EQ(CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                             &object),
-            CO_E_DLLNOTFOUND);
+  EXPECT_EQ(
+      CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+      CO_E_DLLNOTFOUND);
   ASSERT_EQ(reg::SetString(HKEY_CLASSES_ROOT, ServerKey(CLSID_Unregistered), "", ""),
             ERROR_SUCCESS);
-  EXPECT_EQ(CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                             &object),
-            CO_E_DLLNOTFOUND);
+  EXPECT_EQ(
+      CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+      CO_E_DLLNOTFOUND);
   // A loadable library that is no COM server.
   ASSERT_EQ(reg::SetString(HKEY_CLASSES_ROOT, ServerKey(CLSID_Unregistered), "", "libm.so.6"),
             ERROR_SUCCESS);
-  EXPECT_EQ(CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                             &object),
-            CO_E_ERRORINDLL);
+  EXPECT_EQ(
+      CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+      CO_E_ERRORINDLL);
 
   // The module refuses a class it does not serve, and aggregation.
   ASSERT_EQ(reg::SetString(HKEY_CLASSES_ROOT, ServerKey(CLSID_Unregistered), "", TEST_MODULE_PATH),
             ERROR_SUCCESS);
-  EXPECT_EQ(CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                             &object),
-            CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(
+      CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+      CLASS_E_CLASSNOTAVAILABLE);
   ComPtr<IUnknown> outer;
   ASSERT_EQ(CoCreateInstance(CLSID_TestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                              outer.ReleaseAndGetVoidAddress()),
@@ -164,9 +163,9 @@ TEST_F(ComRuntimeTest, ActivationNeedsAnInitialisedThread) {
   CoUninitialize();
   CoUninitialize();
   void* object = nullptr;
-  EXPECT_EQ(CoCreateInstance(CLSID_TestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                             &object),
-            CO_E_NOTINITIALIZED);
+  EXPECT_EQ(
+      CoCreateInstance(CLSID_TestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+      CO_E_NOTINITIALIZED);
   ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
 }
 
@@ -195,17 +194,17 @@ TEST_F(ComRuntimeTest, RegisteredClassObjectsServeUntilRevoked) {
                                   REGCLS_MULTIPLEUSE, &cookie),
             S_OK);
   void* object = nullptr;
-  EXPECT_EQ(CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                             &object),
-            E_NOTIMPL);
+  EXPECT_EQ(
+      CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+      E_NOTIMPL);
   EXPECT_EQ(factory.created, 1);
   EXPECT_EQ(factory.refs, 1u);  // the registration's own reference
   EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
   EXPECT_EQ(factory.refs, 0u);
   EXPECT_EQ(CoRevokeClassObject(cookie), CO_E_OBJNOTREG);
-  EXPECT_EQ(CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                             &object),
-            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(
+      CoCreateInstance(CLSID_Unregistered, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+      REGDB_E_CLASSNOTREG);
 }
 
 TEST(CoTaskMemTest, ReallocKeepsContentsAndZeroSizeFrees) {

@@ -38,8 +38,7 @@ TEST(GuidTextTest, RejectsMalformedText) {
       u"{013D71DF-AB43-41A6-976C-3B82E38D8CD00}",  // one digit more
       u"{013D71DF-AB43-41A6-976C3-B82E38D8CD0}",   // dash moved
       u"{013D71DG-AB43-41A6-976C-3B82E38D8CD0}",   // not hex
-      u"{013D71DF-AB43-41A6-976C-3B82E38D8C\u00E90}",
-      u"",
+      u"{013D71DF-AB43-41A6-976C-3B82E38D8C\u00E90}", u"",
   };
   for (const char16_t* text : malformed) {
     CLSID clsid = kSample;
@@ -66,9 +65,9 @@ TEST(CodePageTest, ConvertsNonAsciiAndSurrogatePairsBothWays) {
         WideCharToMultiByte(code_page, 0, kMixedWide, -1, nullptr, 0, nullptr, nullptr);
     ASSERT_EQ(narrow_size, 11);
     char narrow[11];
-    ASSERT_EQ(WideCharToMultiByte(code_page, 0, kMixedWide, -1, narrow, narrow_size, nullptr,
-                                  nullptr),
-              11);
+    ASSERT_EQ(
+        WideCharToMultiByte(code_page, 0, kMixedWide, -1, narrow, narrow_size, nullptr, nullptr),
+        11);
     EXPECT_STREQ(narrow, kMixedUtf8);
   }
   // An explicit length converts exactly that much and adds no NUL.
@@ -103,11 +102,13 @@ TEST(CodePageTest, MalformedInputIsReplacedOrRefused) {
     std::u16string expected;
   };
   const Case cases[] = {
-      {"\xC0\x80", u"\uFFFD\uFFFD"},              // overlong NUL
-      {"\xED\xA0\x80z", u"\uFFFD\uFFFD\uFFFDz"},  // encoded surrogate
-      {"\xF0\x9F\x98", u"\uFFFD"},                // cut four-byte sequence
+      {"\xC0\x80", u"\uFFFD\uFFFD"},                      // overlong NUL
+      {"\xED\xA0\x80z", u"\uFFFD\uFFFD\uFFFDz"},          // encoded surrogate
+      {"\xF0\x9F\x98", u"\uFFFD"},                        // cut four-byte sequence
       {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
-      {"a\x80" "b", u"a\uFFFDb"},                 // stray continuation byte
+      {"a\x80"
+       "b",
+       u"a\uFFFDb"},  // stray continuation byte
   };
   for (const Case& c : cases) {
     const int length = static_cast<int>(std::char_traits<char>::length(c.bytes));
@@ -118,11 +119,13 @@ TEST(CodePageTest, MalformedInputIsReplacedOrRefused) {
   }
   // Unpaired surrogates in UTF-16.
   const char16_t lone[] = {u'a', 0xD83D, u'b', 0xDE00, 0};
-  EXPECT_EQ(WideToUtf8(lone), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+  EXPECT_EQ(WideToUtf8(lone),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD");
   char narrow[16];
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, -1, narrow, 16, nullptr,
-                                nullptr),
-            0);
+  EXPECT_EQ(
+      WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, -1, narrow, 16, nullptr, nullptr),
+      0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
 }
 

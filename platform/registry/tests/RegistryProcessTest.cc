@@ -1,9 +1,8 @@
 // The registry shared between processes: what one process writes, another reads exactly,
 // and two processes writing at once lose nothing.
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
-
-#include <gtest/gtest.h>
 
 #include <set>
 #include <string>

@@ -1,5 +1,3 @@
-#include "Registry.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
@@ -9,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "Registry.h"
 #include "RegistryFixture.h"
 #include "ScopedTestRegistry.h"
 
@@ -18,8 +17,8 @@ class RegistryTest : public ::testing::Test {
  protected:
   HKEY Create(HKEY root, const char16_t* path, REGSAM access = KEY_ALL_ACCESS) {
     HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKeyEx(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
-                             &key, nullptr),
+    EXPECT_EQ(RegCreateKeyEx(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key,
+                             nullptr),
               ERROR_SUCCESS);
     return key;
   }
@@ -27,8 +26,8 @@ class RegistryTest : public ::testing::Test {
     std::vector<std::u16string> names;
     WCHAR name[kRegMaxKeyNameChars + 1];
     DWORD chars = kRegMaxKeyNameChars + 1;
-    for (DWORD i = 0; RegEnumKeyEx(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) ==
-                      ERROR_SUCCESS;
+    for (DWORD i = 0;
+         RegEnumKeyEx(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
          ++i, chars = kRegMaxKeyNameChars + 1)
       names.emplace_back(name, chars);
     return names;
@@ -63,8 +62,7 @@ TEST_F(RegistryTest, SmallBufferReportsTheSizeNeeded) {
   DWORD size = sizeof small;
   EXPECT_EQ(RegQueryValueEx(key, u"Six", nullptr, nullptr, small, &size), ERROR_MORE_DATA);
   EXPECT_EQ(size, sizeof data);
-  EXPECT_EQ(RegQueryValueEx(key, u"Missing", nullptr, nullptr, small, &size),
-            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueEx(key, u"Missing", nullptr, nullptr, small, &size), ERROR_FILE_NOT_FOUND);
   RegCloseKey(key);
 }
 
@@ -75,10 +73,10 @@ TEST_F(RegistryTest, AnsiStringsConvertAndKeepTheirNul) {
   ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "ntrt", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                             nullptr),
             ERROR_SUCCESS);
-  ASSERT_EQ(RegSetValueExA(key, "Source Filter", 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(text.c_str()),
-                           static_cast<DWORD>(text.size() + 1)),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegSetValueExA(key, "Source Filter", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                     static_cast<DWORD>(text.size() + 1)),
+      ERROR_SUCCESS);
   RegCloseKey(key);
 
   const auto stored = reg::GetValue(HKEY_CLASSES_ROOT, "NTRT", "source filter");
@@ -88,8 +86,8 @@ TEST_F(RegistryTest, AnsiStringsConvertAndKeepTheirNul) {
   ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "ntrt", 0, KEY_READ, &key), ERROR_SUCCESS);
   char back[64];
   DWORD size = sizeof back;
-  ASSERT_EQ(RegQueryValueExA(key, "Source Filter", nullptr, nullptr,
-                             reinterpret_cast<BYTE*>(back), &size),
+  ASSERT_EQ(RegQueryValueExA(key, "Source Filter", nullptr, nullptr, reinterpret_cast<BYTE*>(back),
+                             &size),
             ERROR_SUCCESS);
   EXPECT_EQ(size, text.size() + 1);
   EXPECT_EQ(std::string(back, size), std::string(text.c_str(), text.size() + 1));
@@ -112,9 +110,9 @@ TEST_F(RegistryTest, KeyNamesMatchWithoutCaseAndKeepTheirCase) {
   ASSERT_EQ(RegSetValueEx(key, u"Merit", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
             ERROR_SUCCESS);
   DWORD read = 0, size = sizeof read;
-  EXPECT_EQ(RegQueryValueEx(same, u"MERIT", nullptr, nullptr, reinterpret_cast<BYTE*>(&read),
-                            &size),
-            ERROR_SUCCESS);
+  EXPECT_EQ(
+      RegQueryValueEx(same, u"MERIT", nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size),
+      ERROR_SUCCESS);
   EXPECT_EQ(read, 1u);
   for (HKEY k : {key, same, software}) RegCloseKey(k);
 }
@@ -161,9 +159,9 @@ TEST_F(RegistryTest, EnumerationOrder) {
 TEST_F(RegistryTest, DeletingKeysAndTrees) {
   ASSERT_EQ(reg::SetString(HKEY_CLASSES_ROOT, "CLSID\\{X}\\InprocServer32", "", "/lib/x.so"),
             ERROR_SUCCESS);
-  ASSERT_EQ(reg::SetString(HKEY_CLASSES_ROOT, "CLSID\\{X}\\InprocServer32", "ThreadingModel",
-                           "Both"),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      reg::SetString(HKEY_CLASSES_ROOT, "CLSID\\{X}\\InprocServer32", "ThreadingModel", "Both"),
+      ERROR_SUCCESS);
   ASSERT_EQ(reg::SetString(HKEY_CLASSES_ROOT, "CLSID\\{Y}", "", "other"), ERROR_SUCCESS);
   HKEY open = nullptr;
   ASSERT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, u"CLSID\\{X}\\InprocServer32", 0, KEY_READ, &open),
@@ -204,9 +202,9 @@ TEST_F(RegistryTest, HandlesPathsAndRightsAreChecked) {
   EXPECT_EQ(RegSetValueEx(read_only, u"x", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
             ERROR_ACCESS_DENIED);
   HKEY child = nullptr;
-  EXPECT_EQ(RegCreateKeyEx(read_only, u"New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child,
-                           nullptr),
-            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(
+      RegCreateKeyEx(read_only, u"New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr),
+      ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegCloseKey(read_only), ERROR_SUCCESS);
   EXPECT_EQ(RegCloseKey(read_only), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegSetValueEx(read_only, u"x", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
@@ -341,8 +339,8 @@ TEST_F(RegistryDatabaseTest, ReadOnlyDatabaseReadsButRefusesWrites) {
 
   EXPECT_EQ(reg::GetString(HKEY_CLASSES_ROOT, "CLSID\{X}", ""), "kept");
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID\{X}", 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr),
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID\{X}", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr),
             ERROR_SUCCESS);
   const DWORD one = 1;
   EXPECT_EQ(RegSetValueExA(key, "New", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),

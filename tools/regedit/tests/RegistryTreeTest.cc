@@ -1,9 +1,8 @@
-#include "RegistryTree.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 
+#include "RegistryTree.h"
 #include "ScopedTestRegistry.h"
 
 namespace {
@@ -15,7 +14,8 @@ std::vector<BYTE> Wide(std::u16string_view text) {
 
 TEST(RegistryTreeTest, ValuesShowTypeAndExactTermination) {
   using namespace std::string_view_literals;
-  EXPECT_EQ(FormatRegistryValue({"", REG_SZ, Wide(u"WmSink\0"sv)}), "(Default)  REG_SZ  \"WmSink\"");
+  EXPECT_EQ(FormatRegistryValue({"", REG_SZ, Wide(u"WmSink\0"sv)}),
+            "(Default)  REG_SZ  \"WmSink\"");
   EXPECT_EQ(FormatRegistryValue({"X", REG_SZ, Wide(u"ab"sv)}),
             "X  REG_SZ  \"ab\" (0 terminating NULs)");
   EXPECT_EQ(FormatRegistryValue({"Merit", REG_DWORD, {0x00, 0x00, 0x60, 0x00}}),
@@ -25,8 +25,9 @@ TEST(RegistryTreeTest, ValuesShowTypeAndExactTermination) {
             "M  REG_MULTI_SZ  [\"a\", \"bc\"]");
   EXPECT_EQ(FormatRegistryValue({"B", REG_BINARY, std::vector<BYTE>(70, 0xAB)}).substr(0, 20),
             "B  REG_BINARY  AB AB");
-  EXPECT_NE(FormatRegistryValue({"B", REG_BINARY, std::vector<BYTE>(70, 0xAB)}).find("... (70 bytes)"),
-            std::string::npos);
+  EXPECT_NE(
+      FormatRegistryValue({"B", REG_BINARY, std::vector<BYTE>(70, 0xAB)}).find("... (70 bytes)"),
+      std::string::npos);
 }
 
 TEST(RegistryTreeTest, PrintsTheWholeTreeIndented) {
@@ -39,12 +40,12 @@ TEST(RegistryTreeTest, PrintsTheWholeTreeIndented) {
             ERROR_SUCCESS);
   std::ostringstream out;
   ASSERT_TRUE(PrintRegistryTree(out, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", key));
-  EXPECT_EQ(out.str(),
-            "HKEY_CLASSES_ROOT\\" + key + "\n"
-            "  (Default)  REG_SZ  \"QrlNetSplitter\"\n"
-            "  InprocServer32\n"
-            "    (Default)  REG_SZ  \"/lib/x.so\"\n"
-            "    ThreadingModel  REG_SZ  \"Both\"\n");
+  EXPECT_EQ(out.str(), "HKEY_CLASSES_ROOT\\" + key +
+                           "\n"
+                           "  (Default)  REG_SZ  \"QrlNetSplitter\"\n"
+                           "  InprocServer32\n"
+                           "    (Default)  REG_SZ  \"/lib/x.so\"\n"
+                           "    ThreadingModel  REG_SZ  \"Both\"\n");
   EXPECT_FALSE(PrintRegistryTree(out, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "CLSID\\{none}"));
 }
 
