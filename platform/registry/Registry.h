@@ -15,10 +15,12 @@
 // Results are Win32 error codes: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND (no such key or
 // value), ERROR_MORE_DATA (buffer too small; the size needed is returned), ERROR_NO_MORE_ITEMS
 // (end of an enumeration), ERROR_ACCESS_DENIED (handle opened without the right, deleting a
-// key that has subkeys, or a database that cannot be written), ERROR_INVALID_HANDLE,
-// ERROR_KEY_DELETED (the key of an open handle was deleted), ERROR_CANTOPEN /
-// ERROR_BADDB (the database cannot be opened or is damaged), ERROR_BUSY (another process
-// held the database too long).
+// key that has subkeys, or a database that cannot be written or created), ERROR_INVALID_HANDLE,
+// ERROR_KEY_DELETED (the key of an open handle was deleted), ERROR_PATH_NOT_FOUND (the
+// database's folder cannot be created), ERROR_CANTOPEN / ERROR_BADDB (the database cannot be
+// opened or is not one), ERROR_BUSY (another process held the database too long). A
+// database that does not exist yet reads as an empty registry and is created by the first
+// write.
 #pragma once
 
 #include <optional>
