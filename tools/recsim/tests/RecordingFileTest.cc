@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "Recording.h"
 #include "RecsimHarness.h"
 #include "StreamCursor.h"
 
@@ -79,6 +80,30 @@ TEST_F(RecordingFileTest, LoopingCursorKeepsTimeGrowing) {
   EXPECT_FALSE(once.Next());
   once.Seek(kFrame);
   EXPECT_EQ(once.Next()->time, 0) << "back to the key group";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RecordingFileRecgenTest, IndexesRecgenFilesToTheirLength) {
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("recsim_recgen" + std::to_string(::getpid()) + ".264");
+  recgen::Options options;
+  options.width = 176;
+  options.height = 144;
+  options.frames = 60;
+  options.fps = 30;
+  options.groupFrames = 7;
+  options.audioCode = recorder::kAudioG722_16;
+  options.output = path.string();
+  const recgen::RecordingSummary summary = recgen::WriteRecording(options);
+  const auto file = RecordingFile::Open(path.string());
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->Pieces().size(), static_cast<size_t>(summary.groups));
+  EXPECT_EQ(file->Duration(), 60 * 333'333);
+  EXPECT_EQ(file->FileSize(), summary.bytes);
+  std::filesystem::remove(path);
 }
 
 }  // namespace
