@@ -28,7 +28,8 @@ std::string MalformedAnswer(long cseq) {
 
 bool IsLivePath(const std::string& path) {
   const size_t slash = path.rfind('/');
-  return slash != std::string::npos && path.compare(slash + 1, std::string::npos, kLiveSegment) == 0;
+  return slash != std::string::npos &&
+         path.compare(slash + 1, std::string::npos, kLiveSegment) == 0;
 }
 
 struct TransportRequest {

@@ -62,8 +62,12 @@ uint16_t LocalPort(int fd) {
   return ntohs(address.sin_port);
 }
 
-bool WaitReadable(int fd, std::chrono::milliseconds timeout) { return WaitFor(fd, POLLIN, timeout); }
-bool WaitWritable(int fd, std::chrono::milliseconds timeout) { return WaitFor(fd, POLLOUT, timeout); }
+bool WaitReadable(int fd, std::chrono::milliseconds timeout) {
+  return WaitFor(fd, POLLIN, timeout);
+}
+bool WaitWritable(int fd, std::chrono::milliseconds timeout) {
+  return WaitFor(fd, POLLOUT, timeout);
+}
 
 UniqueFd AcceptUntil(int listener, const std::atomic<bool>& stop) {
   while (!stop) {

@@ -11,13 +11,6 @@ namespace {
 // Frame duration until a group names its rate (25 frames per second).
 constexpr int64_t kDefaultFrameDuration = recorder::kUnitsPerSecond / 25;
 
-// The stream time a group stands for: its frames, or for a group without video its sound.
-int64_t GroupDuration(const recorder::GroupView& group, int64_t frameDuration) {
-  const recorder::BlockCounts counts = recorder::CountBlocks(group);
-  if (counts.video > 0) return counts.video * frameDuration;
-  return counts.audio * recorder::kAudioBlockDuration;
-}
-
 }  // namespace
 
 std::shared_ptr<const RecordingFile> RecordingFile::Open(const std::string& path) {
@@ -55,9 +48,9 @@ void RecordingFile::Index() {
         recorder::ParseGroup(data_ + offset, end, group) == recorder::ParseResult::Complete) {
       closeDamage(offset);
       frameDuration = recorder::FrameDuration(group.header.frameRateCode, frameDuration);
-      const int64_t duration = GroupDuration(group, frameDuration);
-      pieces_.push_back({offset, group.Size(), time, duration, group.header.IsResumePoint()});
-      time += duration;
+      const size_t first = pieces_.size();
+      AddGroup(group, frameDuration, time);
+      for (size_t i = first; i < pieces_.size(); ++i) time += pieces_[i].duration;
       offset += group.Size();
       damageStart = offset;
     } else {
@@ -66,6 +59,27 @@ void RecordingFile::Index() {
   }
   closeDamage(size_);
   duration_ = time;
+}
+
+// One piece per video block, ending after it (the last one at the group's end), each lasting
+// a frame; a group without video is one piece lasting its sound.
+void RecordingFile::AddGroup(const recorder::GroupView& group, int64_t frameDuration,
+                             int64_t time) {
+  const recorder::BlockCounts counts = recorder::CountBlocks(group);
+  if (counts.video == 0) {
+    pieces_.push_back({static_cast<size_t>(group.start - data_), group.Size(), time,
+                       counts.audio * recorder::kAudioBlockDuration, group.header.IsResumePoint()});
+    return;
+  }
+  const uint8_t* pieceStart = group.start;
+  for (int n = 0; n < counts.video; ++n) {
+    const uint8_t* pieceEnd =
+        n + 1 == counts.video ? group.end : recorder::NthVideoBlock(group, n)->end;
+    pieces_.push_back({static_cast<size_t>(pieceStart - data_),
+                       static_cast<size_t>(pieceEnd - pieceStart), time + n * frameDuration,
+                       frameDuration, n == 0 && group.header.IsResumePoint()});
+    pieceStart = pieceEnd;
+  }
 }
 
 size_t RecordingFile::SeekIndex(int64_t time) const {

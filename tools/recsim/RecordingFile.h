@@ -1,7 +1,9 @@
-// RecordingFile: a recorder file mapped into memory and cut into timed pieces. Each piece
-// is a whole group, or a run of bytes between groups that do not parse (damage, a truncated
-// last group); such runs are served as they stand, with no stream time of their own, so a
-// client sees the file exactly as recorded.
+// RecordingFile: a recorder file mapped into memory and cut into timed pieces, so that a
+// server can send each frame at its time. A group of several frames is cut after each of
+// its video blocks (the last piece runs to the group's end); a group without video is one
+// piece. A run of bytes between groups that do not parse (damage, a truncated last group) is
+// a piece with no stream time of its own, served as it stands: the pieces in order are the
+// file exactly as recorded.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +21,7 @@ struct Piece {
   size_t size = 0;
   int64_t time = 0;      // stream time at the piece's start, 100 ns units
   int64_t duration = 0;  // stream time the piece stands for
-  bool resumePoint = false;  // a group a decoder can start at
+  bool resumePoint = false;  // the start of a group a decoder can start at
 };
 
 class RecordingFile {
@@ -43,6 +45,7 @@ class RecordingFile {
  private:
   RecordingFile(const uint8_t* data, size_t size) : data_(data), size_(size) {}
   void Index();
+  void AddGroup(const recorder::GroupView& group, int64_t frameDuration, int64_t time);
 
   const uint8_t* data_;
   size_t size_;

@@ -32,7 +32,9 @@ class Response {
   Response(int status, long cseq) : status_(status), cseq_(cseq) {}
 
   Response& Add(std::string name, std::string value);
-  Response& Add(std::string name, long value) { return Add(std::move(name), std::to_string(value)); }
+  Response& Add(std::string name, long value) {
+    return Add(std::move(name), std::to_string(value));
+  }
   Response& Body(std::string body);
 
   int Status() const { return status_; }

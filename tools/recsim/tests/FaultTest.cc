@@ -46,7 +46,8 @@ TEST(FaultTest, DelaysAnswers) {
   ServerFixture server(WithFaults({"*:delay=300"}));
   RtspClient client(server.Port());
   const auto start = Clock::now();
-  EXPECT_TRUE(client.Request("OPTIONS " + server.Url("/rec01.mp4") + " RTSP/1.0\r\nCSeq: 1\r\n\r\n"));
+  EXPECT_TRUE(
+      client.Request("OPTIONS " + server.Url("/rec01.mp4") + " RTSP/1.0\r\nCSeq: 1\r\n\r\n"));
   EXPECT_GE(Clock::now() - start, 300ms);
 }
 

@@ -76,7 +76,8 @@ TEST(MediaTest, PlayWithARangeSeeksToTheKeyGroupBefore) {
   const size_t from = file->Pieces()[15].offset - 40;
   const auto tail = ReceiveTcpMedia(ServerPortOf(*setup), server.Media().size() - from, 3s);
   EXPECT_EQ(tail.size(), server.Media().size() - from);
-  EXPECT_TRUE(std::equal(tail.begin(), tail.end(), server.Media().begin() + static_cast<ptrdiff_t>(from)));
+  EXPECT_TRUE(
+      std::equal(tail.begin(), tail.end(), server.Media().begin() + static_cast<ptrdiff_t>(from)));
 }
 
 TEST(MediaTest, PauseStopsAndScaleQuickensTheFlow) {

@@ -100,8 +100,15 @@ TEST(RecordingFileRecgenTest, IndexesRecgenFilesToTheirLength) {
   const recgen::RecordingSummary summary = recgen::WriteRecording(options);
   const auto file = RecordingFile::Open(path.string());
   ASSERT_TRUE(file);
-  EXPECT_EQ(file->Pieces().size(), static_cast<size_t>(summary.groups));
+  // One piece per frame, each starting at its frame's time; groups start at resume points.
+  ASSERT_EQ(file->Pieces().size(), 60u);
+  EXPECT_EQ(file->Pieces()[7].time, 7 * 333'333);
+  EXPECT_TRUE(file->Pieces()[0].resumePoint);
+  EXPECT_FALSE(file->Pieces()[1].resumePoint);
   EXPECT_EQ(file->Duration(), 60 * 333'333);
+  size_t bytes = 40;
+  for (const Piece& piece : file->Pieces()) bytes += piece.size;
+  EXPECT_EQ(bytes, summary.bytes);
   EXPECT_EQ(file->FileSize(), summary.bytes);
   std::filesystem::remove(path);
 }

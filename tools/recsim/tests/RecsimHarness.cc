@@ -164,10 +164,10 @@ std::string ServerFixture::Url(const std::string& path) const {
 std::optional<Answer> ServerFixture::Setup(RtspClient& client, const std::string& path,
                                            bool tcp, uint16_t clientPort, int cseq) {
   const std::string port = std::to_string(clientPort);
-  auto answer = client.Request("SETUP " + Url(path) + " RTSP/1.0\r\nCSeq: " +
-                               std::to_string(cseq) + "\r\nTransport: RTP/AVP/" +
-                               (tcp ? "TCP" : "UDP") + ";unicast;client_port=" + port + "-" +
-                               std::to_string(clientPort + 1) + "\r\nUser-agent: Qrlplayer\r\n\r\n");
+  auto answer = client.Request(
+      "SETUP " + Url(path) + " RTSP/1.0\r\nCSeq: " + std::to_string(cseq) +
+      "\r\nTransport: RTP/AVP/" + (tcp ? "TCP" : "UDP") + ";unicast;client_port=" + port + "-" +
+      std::to_string(clientPort + 1) + "\r\nUser-agent: Qrlplayer\r\n\r\n");
   EXPECT_TRUE(answer && answer->status == 200) << (answer ? answer->raw : "no answer");
   return answer;
 }

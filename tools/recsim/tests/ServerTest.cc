@@ -55,7 +55,8 @@ TEST(ServerTest, LiveChannelsHaveNoLengthAndTakeCameraCommands) {
   ASSERT_TRUE(get);
   EXPECT_EQ(get->Header("bri") + get->Header("con") + get->Header("sat") + get->Header("hue"),
             "128128128128");
-  auto set = client.Request(Req("OPTIONS", live, 3, "bri: 10\r\ncon: 20\r\nsat: 30\r\nhue: 255\r\n"));
+  auto set =
+      client.Request(Req("OPTIONS", live, 3, "bri: 10\r\ncon: 20\r\nsat: 30\r\nhue: 255\r\n"));
   ASSERT_TRUE(set);
   EXPECT_EQ(set->status, 200);
   get = client.Request(Req("OPTIONS", live, 4));
@@ -77,8 +78,12 @@ TEST(ServerTest, LiveChannelsHaveNoLengthAndTakeCameraCommands) {
   // A recording is no camera.
   const std::string recording = server.Url("/rec01.mp4");
   EXPECT_EQ(client.Request(Req("OPTIONS", recording, 8))->headers.count("bri"), 0u);
-  EXPECT_EQ(client.Request(Req("OPTIONS", recording, 9, "command: 1\r\nparam1: 0\r\nparam2: 0\r\n"
-                                                        "param3: 0\r\nparam4: 0\r\n"))->status, 455);
+  EXPECT_EQ(client
+                .Request(Req("OPTIONS", recording, 9,
+                             "command: 1\r\nparam1: 0\r\nparam2: 0\r\n"
+                             "param3: 0\r\nparam4: 0\r\n"))
+                ->status,
+            455);
 }
 
 TEST(ServerTest, EveryRequestKindGetsItsAnswer) {
@@ -89,8 +94,11 @@ TEST(ServerTest, EveryRequestKindGetsItsAnswer) {
       << "nothing to play before SETUP";
   EXPECT_EQ(client.Request(Req("TEARDOWN", url, 2))->status, 454);
   ASSERT_TRUE(server.Setup(client, "/rec01.mp4", true, 10000, 3));
-  EXPECT_EQ(client.Request(Req("SETUP", url, 4, "Transport: RTP/AVP/TCP;unicast;client_port=1-2\r\n"))
-                ->status, 455) << "one SETUP per session";
+  EXPECT_EQ(
+      client.Request(Req("SETUP", url, 4, "Transport: RTP/AVP/TCP;unicast;client_port=1-2\r\n"))
+          ->status,
+      455)
+      << "one SETUP per session";
   const std::string session = "Session:1234;timeout=60\r\n";
   auto play = client.Request(Req("PLAY", url, 5, session + "Range: npt=0.0-\r\n"));
   EXPECT_EQ(play->status, 200);
@@ -101,8 +109,12 @@ TEST(ServerTest, EveryRequestKindGetsItsAnswer) {
   EXPECT_EQ(scale->Header("Scale"), "4");
   EXPECT_EQ(client.Request(Req("PLAY", url, 9, "Range: npt=65.0-\r\n"))->status, 457)
       << "past the end of a one-second file";
-  EXPECT_EQ(client.Request("ANNOUNCE " + url + " RTSP/1.0\r\nCSeq: 10\r\n"
-                           "Accept: application/sdp\r\nUser-agent: Qrlplayer\r\n\r\n")->status, 200);
+  EXPECT_EQ(client
+                .Request("ANNOUNCE " + url +
+                         " RTSP/1.0\r\nCSeq: 10\r\n"
+                         "Accept: application/sdp\r\nUser-agent: Qrlplayer\r\n\r\n")
+                ->status,
+            200);
   EXPECT_EQ(client.Request(Req("DESCRIBE", url, 11))->status, 501);
   EXPECT_EQ(client.Request("OPTIONS * RTSP/2.0\r\nCSeq: 12\r\n\r\n")->status, 505);
   EXPECT_EQ(client.Request(Req("TEARDOWN", url, 13))->status, 200);
@@ -168,7 +180,8 @@ TEST(ServerTest, IdleSessionsTimeOut) {
 }
 
 TEST(ProgramTest, PrintsItsPortServesAndEndsOnSigterm) {
-  const auto root = std::filesystem::temp_directory_path() / ("recsimprog" + std::to_string(getpid()));
+  const auto root =
+      std::filesystem::temp_directory_path() / ("recsimprog" + std::to_string(getpid()));
   std::filesystem::create_directories(root);
   WriteRecording(root / "a.mp4", {});
   int out[2];
