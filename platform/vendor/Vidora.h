@@ -52,7 +52,7 @@ using VidoraDisplayCallBack = void (*)(LONG port, BYTE* buffer, LONG size, LONG 
 // ---- Opening and feeding -----------------------------------------------------------------
 
 // Chooses how the next Vidora_OpenStream on the port treats the stream
-// (VIDORA_STREAM_REALTIME or VIDORA_STREAM_FILE). Fails while the stream is open.
+// (VIDORA_STREAM_REALTIME or VIDORA_STREAM_FILE); a stream already open keeps its mode.
 VIDORA_API BOOL Vidora_SetStreamOpenMode(LONG port, DWORD mode);
 
 // Opens the port on a stream whose 40-byte FileHeader is `header` (`headerSize` must be at

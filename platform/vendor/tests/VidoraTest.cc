@@ -190,7 +190,7 @@ TEST(VidoraTest, RefusesBadPortsHeadersAndOverfullInput) {
 
   ASSERT_TRUE(Vidora_OpenStream(20, stream.header.data(), 40, VIDORA_MIN_SOURCE_BUFFER));
   EXPECT_FALSE(Vidora_OpenStream(20, stream.header.data(), 40, kPool)) << "already open";
-  EXPECT_FALSE(Vidora_SetStreamOpenMode(20, VIDORA_STREAM_FILE)) << "while open";
+  EXPECT_TRUE(Vidora_SetStreamOpenMode(20, VIDORA_STREAM_FILE)) << "for the next stream";
   EXPECT_FALSE(Vidora_Fast(20)) << "a live stream has one speed";
   std::vector<uint8_t> big(VIDORA_MIN_SOURCE_BUFFER - 10);
   EXPECT_TRUE(Vidora_InputData(20, big.data(), static_cast<DWORD>(big.size())));
@@ -199,6 +199,10 @@ TEST(VidoraTest, RefusesBadPortsHeadersAndOverfullInput) {
   EXPECT_TRUE(Vidora_InputData(20, bytes, sizeof bytes));
   EXPECT_TRUE(Vidora_CloseStream(20));
   EXPECT_FALSE(Vidora_CloseStream(20));
+  ASSERT_TRUE(Vidora_OpenStream(20, stream.header.data(), 40, kPool));
+  EXPECT_TRUE(Vidora_Fast(20)) << "opened as a file stream";
+  EXPECT_TRUE(Vidora_CloseStream(20));
+  EXPECT_TRUE(Vidora_SetStreamOpenMode(20, VIDORA_STREAM_REALTIME));
 }
 
 TEST(VidoraTest, SoundIsExclusiveOrShared) {
