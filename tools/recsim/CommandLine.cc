@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <climits>
+#include <filesystem>
 
 #include "RequestReader.h"
 
@@ -54,6 +55,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, ServerOptions& optio
   }
   if (options.root.empty()) {
     error = "--root is required";
+    return false;
+  }
+  std::error_code ignored;
+  if (!std::filesystem::is_directory(options.root, ignored)) {
+    error = "--root " + options.root + " is not a folder";
     return false;
   }
   return true;

@@ -2,6 +2,7 @@
 // servers' RTSP dialect, for testing the stream client. Runs until SIGINT or SIGTERM.
 #include <csignal>
 #include <cstdio>
+#include <string_view>
 
 #include "CommandLine.h"
 #include "Server.h"
@@ -9,6 +10,10 @@
 int main(int argc, char** argv) {
   recsim::ServerOptions options;
   std::string error;
+  if (argc == 2 && std::string_view(argv[1]) == "--help") {
+    std::fputs(recsim::kUsage, stdout);
+    return 0;
+  }
   if (!recsim::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options,
                                 error)) {
     std::fprintf(stderr, "recsim: %s\n%s", error.c_str(), recsim::kUsage);
