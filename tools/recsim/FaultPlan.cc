@@ -16,14 +16,14 @@ const MethodFault* FaultPlan::For(const std::string& method) const {
   return found == byMethod.end() ? nullptr : &found->second;
 }
 
-bool FaultPlan::AddRule(std::string_view spec, std::string& error) {
-  const size_t colon = spec.find(':');
+bool FaultPlan::AddRule(std::string_view rule, std::string& error) {
+  const size_t colon = rule.find(':');
   if (colon == std::string_view::npos || colon == 0) {
     error = "a fault is METHOD:KIND[=VALUE]";
     return false;
   }
-  const std::string method(spec.substr(0, colon));
-  std::string_view kind = spec.substr(colon + 1);
+  const std::string method(rule.substr(0, colon));
+  std::string_view kind = rule.substr(colon + 1);
   std::optional<long> value;
   if (const size_t equals = kind.find('='); equals != std::string_view::npos) {
     value = LeadingNumber(kind.substr(equals + 1));
@@ -45,7 +45,7 @@ bool FaultPlan::AddRule(std::string_view spec, std::string& error) {
   } else if (kind == "oversized" && !value) {
     fault.oversized = true;
   } else {
-    error = "unknown fault '" + std::string(spec) + "'";
+    error = "unknown fault '" + std::string(rule) + "'";
     return false;
   }
   return true;

@@ -35,7 +35,7 @@ struct FaultPlan {
   const MethodFault* For(const std::string& method) const;
 
   // Adds one METHOD:KIND[=VALUE] rule; false with a reason when it does not parse.
-  bool AddRule(std::string_view spec, std::string& error);
+  bool AddRule(std::string_view rule, std::string& error);
 };
 
 }  // namespace recsim

@@ -79,16 +79,16 @@ std::vector<uint8_t> RecordingHeader() {
   return {bytes.begin(), bytes.end()};
 }
 
-std::vector<uint8_t> WriteRecording(const std::filesystem::path& path, const RecordingSpec& spec) {
+std::vector<uint8_t> WriteRecording(const std::filesystem::path& path, const RecordingShape& shape) {
   std::vector<uint8_t> media;
-  for (int i = 0; i < spec.frames; ++i) {
+  for (int i = 0; i < shape.frames; ++i) {
     GroupHeader group;
     group.startCode = kGroupStartCode;
     group.word4 = 0x1000;
     group.audioWord = 0x1001;
     group.blockCountWord = 2;
-    group.frameType = i % spec.keyEvery == 0 ? kFrameTypeKey : kFrameTypeOther;
-    group.frameRateCode = kFrameRateBase + static_cast<uint32_t>(spec.fps);
+    group.frameType = i % shape.keyEvery == 0 ? kFrameTypeKey : kFrameTypeOther;
+    group.frameRateCode = kFrameRateBase + static_cast<uint32_t>(shape.fps);
     Append(media, Serialize(group));
     BlockHeader video;
     video.type = kBlockVideo1;

@@ -18,7 +18,7 @@ namespace recsimtest {
 
 using namespace std::chrono_literals;
 
-struct RecordingSpec {
+struct RecordingShape {
   int frames = 25;
   int fps = 25;
   int keyEvery = 5;
@@ -26,7 +26,7 @@ struct RecordingSpec {
 
 // Writes a recorder file: FileHeader, then one group per frame (a video block of varying
 // size and an audio block). Returns the bytes after the FileHeader (what media carries).
-std::vector<uint8_t> WriteRecording(const std::filesystem::path& path, const RecordingSpec& spec);
+std::vector<uint8_t> WriteRecording(const std::filesystem::path& path, const RecordingShape& shape);
 
 // The FileHeader every harness recording starts with.
 std::vector<uint8_t> RecordingHeader();
