@@ -12,7 +12,11 @@ int64_t LeadingNumber(std::string_view text) {
   if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) negative = text[pos++] == '-';
   int64_t value = 0;
   for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-    value = std::min(kDecimalLimit, value * 10 + (text[pos] - '0'));
+    if (value >= kDecimalLimit / 10) {
+      value = kDecimalLimit;
+    } else {
+      value = value * 10 + (text[pos] - '0');
+    }
   }
   return negative ? -value : value;
 }
