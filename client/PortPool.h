@@ -26,3 +26,14 @@ class PortPool {
 };
 
 }  // namespace streamclient
+
+namespace streamclient {
+
+// The client-port pools of the library: UDP and TCP sessions draw from separate pools holding
+// the same numbers, so a UDP and a TCP session may use one port number at once.
+struct PortPools {
+  PortPool udp;
+  PortPool tcp;
+};
+
+}  // namespace streamclient
