@@ -9,7 +9,8 @@
 // - Every BOOL result is non-zero on success and FALSE on failure.
 // - Times are milliseconds of stream time.
 // - Pictures given to the display callback are YV12: the Y plane (width x height), then the
-//   V plane, then the U plane (each (width/2) x (height/2)), rows packed without padding;
+//   V plane, then the U plane (each ((width+1)/2) x ((height+1)/2)), rows packed without
+//   padding;
 //   the frame type argument is VIDORA_FRAME_YV12.
 // - Every function may be called from any thread; the calls for one port are serialised by
 //   the port. The display callback runs on the port's playing thread; it may call any
