@@ -10,6 +10,7 @@
 #include "DebugTrace.h"
 #include "PlayerManager.h"
 #include "RtspUrl.h"
+#include "TimeUnits.h"
 #include "Vidora.h"
 
 using namespace streamclient;
@@ -20,7 +21,6 @@ constexpr size_t kMaxPathLength = 1023;
 constexpr int kMaxVideoParam = 255;
 constexpr int kGrabPolls = 100;
 constexpr auto kGrabPollPause = std::chrono::milliseconds(200);
-constexpr int64_t kTimeUnitsPerSecond = 64;
 
 bool ValidHandle(int handle) {
   return PlayerManager::Instance().Initialised() && handle >= 0 && handle < kMaxPlayers;
@@ -191,8 +191,7 @@ int QRLS_GetCurTime(int handle, int* time) {
     if (WithAdaptor(player, [&ms](VidoraPlayer& adaptor) { return adaptor.PlayedTime(ms); }) != 0) {
       return -1;
     }
-    // In 64 bits: ms * 64 overflows 32 bits after about 18.6 hours of play.
-    *time = static_cast<int>(static_cast<int64_t>(ms) * kTimeUnitsPerSecond / 1000);
+    *time = PlayedMsToUnits(ms);
     return 0;
   });
 }
