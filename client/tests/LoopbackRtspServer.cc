@@ -84,8 +84,9 @@ std::string LoopbackRtspServer::Url(const std::string& path) const {
 }
 
 std::string LoopbackRtspServer::StreamHeader() {
-  std::string header(kHeaderSize, '\0');
-  for (size_t i = 0; i < kHeaderSize; ++i) header[i] = static_cast<char>('A' + i % 26);
+  // The H.264 family's magic, so the player SDK accepts it, then recognisable filler.
+  std::string header = "4HLQ";
+  for (size_t i = header.size(); i < kHeaderSize; ++i) header += static_cast<char>('A' + i % 26);
   return header;
 }
 
