@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "HostRecorder.h"
 #include "LoopbackRtspServer.h"
 #include "PlayerManager.h"
@@ -24,14 +26,25 @@ class ClientFixture : public ::testing::Test {
     HostRecorder::Instance().Clear();
   }
 
+  // Players a failed assertion left behind must not call the sink after the test is gone.
+  void TearDown() override {
+    for (int handle : created_) QRLS_Destroy(handle);
+  }
+
   HostRecorder& Host() { return HostRecorder::Instance(); }
 
   // A player with sink, data and message callbacks; transport 0 is TCP, 1 UDP.
   int NewPlayer(int transport) {
-    return QRLS_CreatePlayer(&sink_, 0, RecordData, RecordMessage, transport);
+    return Track(QRLS_CreatePlayer(&sink_, 0, RecordData, RecordMessage, transport));
+  }
+
+  int Track(int handle) {
+    if (handle >= 0) created_.push_back(handle);
+    return handle;
   }
 
   RecordingSink sink_;
+  std::vector<int> created_;
 };
 
 }  // namespace streamclient::test

@@ -23,15 +23,7 @@ TEST(PlayerApiBeforeInit, EverythingFails) {
 
 class PlayerApiTest : public ClientFixture {
  protected:
-  void TearDown() override {
-    for (int handle : created_) QRLS_Destroy(handle);
-  }
-  int Create() {
-    const int handle = NewPlayer(0);
-    if (handle >= 0) created_.push_back(handle);
-    return handle;
-  }
-  std::vector<int> created_;
+  int Create() { return NewPlayer(0); }
 };
 
 TEST_F(PlayerApiTest, HandlesOutsideTheTable) {
@@ -109,9 +101,8 @@ TEST(TimeUnits, PlayedTimeDoesNotWrap) {
 
 TEST_F(PlayerApiTest, WindowedPlayerDrivesThePlayerSdk) {
   LoopbackRtspServer server;
-  const int handle = QRLS_CreatePlayer(&sink_, 1, nullptr, RecordMessage, 0);
+  const int handle = Track(QRLS_CreatePlayer(&sink_, 1, nullptr, RecordMessage, 0));
   ASSERT_GE(handle, 0);
-  created_.push_back(handle);
   EXPECT_EQ(QRLS_SetVolume(handle, 100), -1);  // IDLE
   ASSERT_EQ(QRLS_OpenURL(handle, server.Url().c_str(), 0), 1);
   EXPECT_EQ(QRLS_ThrowBFrameNum(handle, 1), 0);
@@ -135,8 +126,7 @@ TEST_F(PlayerApiTest, RejectedHeaderFailsTheWindowedOpen) {
     return LoopbackRtspServer::Answer(200, "OK", request.cseq, "Session: 1\r\n",
                                       std::string(40, 'z'));
   });
-  const int handle = QRLS_CreatePlayer(&sink_, 1, RecordData, nullptr, 1);
-  created_.push_back(handle);
+  const int handle = Track(QRLS_CreatePlayer(&sink_, 1, RecordData, nullptr, 1));
   EXPECT_EQ(QRLS_OpenURL(handle, server.Url().c_str(), 0), -1);
   EXPECT_EQ(Host().Events(), (std::vector<std::string>{"opened:0"}));
 }

@@ -2,7 +2,9 @@
 // media, the request texts, the notifications and what happens when the server misbehaves.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -225,13 +227,13 @@ TEST_F(RtspSessionTest, StoredHeaderAndCallbackSwap) {
 TEST_F(RtspSessionTest, UnansweredKeepAlivesReportOnce) {
   RtspTimings timings = PlayerManager::Instance().Timings();
   timings.keepAliveIntervalMs = 20;
-  timings.receiveWaitMs = 60;
+  timings.receiveWaitMs = 250;  // also the time the checks below have after each ANNOUNCE
   PlayerManager::Instance().SetTimings(timings);
-  int announces = 0;
-  server_.SetScript([&announces](const ServerRequest& request) -> std::optional<std::string> {
+  auto announces = std::make_shared<std::atomic<int>>(0);
+  server_.SetScript([announces](const ServerRequest& request) -> std::optional<std::string> {
     if (request.method != "ANNOUNCE") return std::nullopt;
     // Three refusals, then silence: neither resets the miss count.
-    if (++announces <= 3) return LoopbackRtspServer::Answer(404, "Not Found", request.cseq);
+    if (++*announces <= 3) return LoopbackRtspServer::Answer(404, "Not Found", request.cseq);
     return std::string();
   });
   const int handle = NewPlayer(0);
