@@ -2,10 +2,14 @@
 // driving the player SDK through its adaptor.
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <set>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "ClientFixture.h"
+#include "DebugOutput.h"
 #include "RtspUrl.h"
 #include "TimeUnits.h"
 
@@ -72,6 +76,29 @@ TEST_F(PlayerApiTest, OpenRefusesBadUrlsWithoutTraffic) {
   EXPECT_EQ(QRLS_OpenURL(handle, "http://127.0.0.1/av_stream", 0), -1);
   EXPECT_EQ(QRLS_OpenURL(handle, ("rtsp://127.0.0.1/" + std::string(1023, 'p')).c_str(), 0), -1);
   EXPECT_TRUE(Host().Events().empty());
+}
+
+TEST_F(PlayerApiTest, TracesNameTheFailure) {
+  std::mutex lock;
+  std::vector<std::string> traces;
+  SetDebugCapture([&](std::string_view text) {
+    std::lock_guard guard(lock);
+    traces.emplace_back(text);
+  });
+  QRLS_CreatePlayer(nullptr, 0, RecordData, nullptr, 0);
+  const int handle = Create();
+  QRLS_Play(handle);
+  QRLS_OpenURL(handle, "file://x/y", 0);
+  QRLS_Destroy(handle);
+  QRLS_OpenURL(handle, "rtsp://127.0.0.1/av_stream", 0);
+  SetDebugCapture({});
+  EXPECT_EQ(traces, (std::vector<std::string>{
+                        "zxq--------pSink and pMsgFunc can not both be null!\n",
+                        "zxq--------state is wrong!\n",
+                        "zxq--------OpenURL failed2\n",
+                        "zxq--------OpenURL player is not existed!\n",
+                        "zxq--------OpenURL failed2\n",
+                    }));
 }
 
 TEST(RtspUrl, Forms) {

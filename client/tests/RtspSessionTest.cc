@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <stdexcept>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -85,6 +87,24 @@ TEST_F(RtspSessionTest, UdpDatagramsArriveWhole) {
   ASSERT_TRUE(server_.SendMedia(std::string(333, 'b')));
   ASSERT_TRUE(Host().WaitForStream(1333, 5000));
   EXPECT_EQ(Host().BlockSizes(), (std::vector<int>{1000, 333}));
+  EXPECT_EQ(QRLS_Stop(handle), 0);
+}
+
+int ThrowOnFirstBlock(int handle, int userData, int dataType, unsigned char* buffer, int length) {
+  static std::atomic<bool> thrown{false};
+  if (dataType == DATA_STREAM && !thrown.exchange(true)) throw std::runtime_error("host fault");
+  return RecordData(handle, userData, dataType, buffer, length);
+}
+
+TEST_F(RtspSessionTest, ThrowingCallbackDoesNotEndReception) {
+  const int handle = Track(QRLS_CreatePlayer(&sink_, 0, ThrowOnFirstBlock, nullptr, 1));
+  ASSERT_EQ(QRLS_OpenURL(handle, server_.Url().c_str(), 0), 1);
+  ASSERT_EQ(QRLS_Play(handle), 1);
+  ASSERT_TRUE(server_.SendMedia("lost-to-the-exception"));
+  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(server_.SendMedia("kept"));
+  ASSERT_TRUE(Host().WaitForStream(4, 5000));
+  EXPECT_EQ(Host().Stream(), "kept");
   EXPECT_EQ(QRLS_Stop(handle), 0);
 }
 
