@@ -5,7 +5,6 @@
 namespace streamclient {
 
 bool MediaChannel::Open(const TransportParams& params) {
-  type_ = params.transport;
   socket_ = MediaSocket::Open(params);
   if (!socket_) DebugTrace("zxq--------RTP Open failed!\n");
   return socket_ != nullptr;

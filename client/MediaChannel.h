@@ -1,4 +1,4 @@
-// A media stream's channel: its transport type and the one socket of that type. Close()
+// A media stream's channel: the one socket of the session's transport. Close()
 // releases the socket at once while the object itself may live on with its stream.
 #pragma once
 
@@ -15,11 +15,9 @@ class MediaChannel {
   bool Connect() { return socket_->Connect(); }
   int Recv(uint8_t* buffer, int size) { return socket_->Recv(buffer, size); }
   int GetSocket() const { return socket_->GetSocket(); }
-  MediaTransport Type() const { return type_; }
   void Close() { socket_.reset(); }
 
  private:
-  MediaTransport type_ = MediaTransport::kUdp;
   std::unique_ptr<MediaSocket> socket_;
 };
 

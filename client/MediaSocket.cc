@@ -19,7 +19,6 @@ class UdpMediaSocket final : public MediaSocket {
     return static_cast<int>(::recvfrom(fd_.Get(), buffer, static_cast<size_t>(size), 0,
                                        reinterpret_cast<sockaddr*>(&sender), &length));
   }
-  MediaTransport Type() const override { return MediaTransport::kUdp; }
   int GetSocket() const override { return fd_.Get(); }
   bool Connect() override { return true; }
 
@@ -34,7 +33,6 @@ class TcpMediaSocket final : public MediaSocket {
   int Recv(uint8_t* buffer, int size) override {
     return static_cast<int>(::recv(fd_.Get(), buffer, static_cast<size_t>(size), 0));
   }
-  MediaTransport Type() const override { return MediaTransport::kTcp; }
   int GetSocket() const override { return fd_.Get(); }
   bool Connect() override { return ConnectWithin(fd_.Get(), server_, kMediaConnectTimeoutMs); }
 

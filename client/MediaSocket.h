@@ -27,7 +27,6 @@ class MediaSocket {
   virtual ~MediaSocket() = default;
   // Reads what one receive delivers: a whole datagram, or a slice of the TCP byte stream.
   virtual int Recv(uint8_t* buffer, int size) = 0;
-  virtual MediaTransport Type() const = 0;
   virtual int GetSocket() const = 0;
   // Establishes the path to the server; nothing to do for UDP.
   virtual bool Connect() = 0;

@@ -45,7 +45,6 @@ class MediaStream : public std::enable_shared_from_this<MediaStream> {
   // Stores the window and asks the adaptor to reopen with it as the flag.
   int SetWindow(int window);
   VidoraPlayer& Player() { return player_; }
-  void SetFileSize(int fileSize) { fileSize_ = fileSize; }
 
  private:
   void Receive();
@@ -56,7 +55,6 @@ class MediaStream : public std::enable_shared_from_this<MediaStream> {
   std::atomic<int> window_{0};
   std::atomic<DataCallBack> callback_{nullptr};
   std::atomic<bool> stop_{false};
-  std::atomic<int> fileSize_{0};
   VidoraPlayer player_;
   MediaChannel channel_;  // used by the receive thread once it runs
   bool running_ = false;  // a receive thread was started; set and read by the owner only

@@ -187,7 +187,6 @@ int RtspConnection::ReceiveAnswer(RequestKind kind) {
 }
 
 int RtspConnection::HandleAnswer(RequestKind kind, const RtspMessage& answer) {
-  lastStatus_ = answer.status;
   if (answer.status >= kFirstErrorStatus) {
     DebugTrace("zxq--------RecvRtspResponse receive error report!\n");
     return Fail(kind);
@@ -238,8 +237,10 @@ int RtspConnection::HandleSetupOk(const RtspMessage& answer) {
       }
     }
   }
-  answer.IntegerValue("filesize", setup.fileSize);
-  DebugTraceF("zxqtest--------filesize is %d\n", setup.fileSize);
+  // The file size is only reported; nothing in the library uses it.
+  int fileSize = 0;
+  answer.IntegerValue("filesize", fileSize);
+  DebugTraceF("zxqtest--------filesize is %d\n", fileSize);
   int timestamp = 0;
   seekable_ = answer.IntegerValue("timestamp", timestamp);
   setup.totalTime = seekable_ ? timestamp : -1;

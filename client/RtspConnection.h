@@ -55,7 +55,6 @@ struct PtzCommand {
 struct SetupAnswer {
   int totalTime = -1;  // "timestamp" in 1/64 s, -1 when absent (a live stream)
   uint16_t serverPort = 0;
-  int fileSize = 0;
   std::string_view header;  // the answer's body: the stream header
 };
 
@@ -95,7 +94,6 @@ class RtspConnection {
 
   const std::string& SessionId() const { return sessionId_; }
   int ScaleValue() const { return kScaleTable[scaleIndex_]; }
-  int LastStatus() const { return lastStatus_; }
 
  private:
   static constexpr size_t kBufferSize = 1024;
@@ -127,7 +125,6 @@ class RtspConnection {
   std::array<char, kBufferSize> sendBuffer_{};
   std::array<char, kBufferSize> receiveBuffer_{};
   int scaleIndex_ = kNormalScaleIndex;
-  int lastStatus_ = -1;
   VideoParams video_;
 };
 

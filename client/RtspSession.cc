@@ -97,7 +97,6 @@ bool RtspSession::OnSetupAnswered(const SetupAnswer& answer) {
     OnOpenFailed();
     return false;
   }
-  stream_->SetFileSize(answer.fileSize);
   header_ = std::string(answer.header);
   if (window_ != 0) {
     VidoraPlayer& player = stream_->Player();

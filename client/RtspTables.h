@@ -7,11 +7,7 @@
 
 namespace streamclient {
 
-constexpr int kMethodSetup = 0;
-constexpr int kMethodTeardown = 1;
 constexpr int kMethodPlay = 2;
-constexpr int kMethodPause = 3;
-constexpr int kMethodAnnounce = 6;
 constexpr int kMethodOptions = 7;
 constexpr int kMethodResponse = 10;
 constexpr int kMethodUnknown = 11;

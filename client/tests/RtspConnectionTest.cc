@@ -19,7 +19,6 @@ struct FakeEvents final : RtspConnectionEvents {
   bool OnSetupAnswered(const SetupAnswer& answer) override {
     setups.push_back(answer.totalTime);
     serverPort = answer.serverPort;
-    fileSize = answer.fileSize;
     header = std::string(answer.header);
     return true;
   }
@@ -29,7 +28,6 @@ struct FakeEvents final : RtspConnectionEvents {
 
   std::vector<int> setups;
   int serverPort = -1;
-  int fileSize = -1;
   std::string header;
   int openFailures = 0;
   int keepAliveLost = 0;
@@ -105,7 +103,6 @@ TEST(RtspConnection, SetupAnswerFields) {
   EXPECT_EQ(connection.SessionId(), "4711;timeout=60");
   EXPECT_EQ(events.setups, std::vector<int>{1280});
   EXPECT_EQ(events.serverPort, 8000);
-  EXPECT_EQ(events.fileSize, 99);
   EXPECT_EQ(events.header, std::string(40, 'h'));
 }
 
