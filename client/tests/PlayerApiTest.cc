@@ -78,6 +78,14 @@ TEST_F(PlayerApiTest, OpenRefusesBadUrlsWithoutTraffic) {
   EXPECT_TRUE(Host().Events().empty());
 }
 
+TEST_F(PlayerApiTest, GrabNeedsAWindowedPlayer) {
+  const int handle = Create();  // no window
+  EXPECT_EQ(QRLS_GrabPic(handle, "/tmp/grab.bmp", 0), -1);
+  EXPECT_EQ(QRLS_GrabPic(handle, std::string(1025, 'p').c_str(), 0), -1);
+  ASSERT_EQ(QRLS_Destroy(handle), 0);
+  EXPECT_EQ(QRLS_GrabPic(handle, "/tmp/grab.bmp", 0), -1);
+}
+
 TEST_F(PlayerApiTest, TracesNameTheFailure) {
   std::mutex lock;
   std::vector<std::string> traces;

@@ -90,13 +90,15 @@ TEST_F(RtspSessionTest, UdpDatagramsArriveWhole) {
   EXPECT_EQ(QRLS_Stop(handle), 0);
 }
 
+std::atomic<bool> g_thrown{false};
+
 int ThrowOnFirstBlock(int handle, int userData, int dataType, unsigned char* buffer, int length) {
-  static std::atomic<bool> thrown{false};
-  if (dataType == DATA_STREAM && !thrown.exchange(true)) throw std::runtime_error("host fault");
+  if (dataType == DATA_STREAM && !g_thrown.exchange(true)) throw std::runtime_error("host fault");
   return RecordData(handle, userData, dataType, buffer, length);
 }
 
 TEST_F(RtspSessionTest, ThrowingCallbackDoesNotEndReception) {
+  g_thrown = false;
   const int handle = Track(QRLS_CreatePlayer(&sink_, 0, ThrowOnFirstBlock, nullptr, 1));
   ASSERT_EQ(QRLS_OpenURL(handle, server_.Url().c_str(), 0), 1);
   ASSERT_EQ(QRLS_Play(handle), 1);
