@@ -88,7 +88,8 @@ VIDORA_API BOOL Vidora_Stop(LONG port);
 // Milliseconds of stream played since Vidora_Play (0 when the port is not open).
 VIDORA_API DWORD Vidora_GetPlayedTimeEx(LONG port);
 
-// One speed step faster or slower (see VIDORA_MAX_SPEED_STEP). Fail at the limit.
+// One speed step faster or slower (see VIDORA_MAX_SPEED_STEP). Fail at the limit and on a
+// VIDORA_STREAM_REALTIME stream. The speed holds until the stream is closed.
 VIDORA_API BOOL Vidora_Fast(LONG port);
 VIDORA_API BOOL Vidora_Slow(LONG port);
 
