@@ -79,6 +79,11 @@ void LoopbackRtspServer::SetLive(bool live) {
   live_ = live;
 }
 
+void LoopbackRtspServer::SetStreamHeader(std::string header) {
+  std::lock_guard guard(lock_);
+  header_ = std::move(header);
+}
+
 std::string LoopbackRtspServer::Url(const std::string& path) const {
   return "rtsp://127.0.0.1:" + std::to_string(port_) + path;
 }
@@ -132,11 +137,13 @@ std::string LoopbackRtspServer::DefaultAnswer(const ServerRequest& request) {
     const bool tcp = request.text.find("RTP/AVP/TCP") != std::string::npos;
     const int clientPort = NumberAfter(request.text, "client_port=");
     bool live;
+    std::string header;
     {
       std::lock_guard guard(lock_);
       lastSetupTcp_ = tcp;
       lastClientPort_ = static_cast<uint16_t>(clientPort);
       live = live_;
+      header = header_;
     }
     const std::string transport = std::string("Transport: RTP/AVP/") + (tcp ? "TCP" : "UDP") +
                                   ";unicast;client_port=" + std::to_string(clientPort) + "-" +
@@ -146,7 +153,7 @@ std::string LoopbackRtspServer::DefaultAnswer(const ServerRequest& request) {
     return Answer(200, "OK", request.cseq,
                   "Session: 4711;timeout=60\r\n" + transport +
                       (live ? "" : "timestamp: 640\r\n") + "filesize: 123456\r\n",
-                  StreamHeader());
+                  header);
   }
   if (request.method == "PLAY" && request.text.find("Scale:") != std::string::npos) {
     return Answer(200, "OK", request.cseq,

@@ -36,6 +36,8 @@ class LoopbackRtspServer {
   void SetScript(Script script);
   // Leaves "timestamp" out of SETUP answers (a live stream).
   void SetLive(bool live);
+  // The body of SETUP answers; StreamHeader() unless set.
+  void SetStreamHeader(std::string header);
 
   std::string Url(const std::string& path = "/av_stream") const;
   static std::string StreamHeader();
@@ -75,6 +77,7 @@ class LoopbackRtspServer {
   std::vector<ServerRequest> requests_;  // guarded by lock_
   Script script_;                        // guarded by lock_
   bool live_ = false;                    // guarded by lock_
+  std::string header_ = StreamHeader();  // guarded by lock_
   bool killed_ = false;                  // guarded by lock_
   bool lastSetupTcp_ = false;            // guarded by lock_
   uint16_t lastClientPort_ = 0;          // guarded by lock_
