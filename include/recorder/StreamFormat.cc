@@ -135,6 +135,12 @@ bool IsGroupStart(const uint8_t* p, size_t available) {
   return available < 8 || Word(bytes, 4) != kGroupStartCode;
 }
 
+bool CouldBeGroupStart(const uint8_t* p, size_t available) {
+  if (available >= 5) return IsGroupStart(p, available);
+  static constexpr uint8_t kStartCodeBytes[4] = {0x01, 0x00, 0x00, 0x00};
+  return available > 0 && std::memcmp(p, kStartCodeBytes, available) == 0;
+}
+
 PictureSize ResolutionFromCode(uint32_t code, uint16_t videoStandard) {
   const bool pal = videoStandard == kStandardPal;
   switch (code) {
@@ -181,18 +187,6 @@ AudioCodecInfo DescribeAudioCodec(uint32_t codec) {
 }
 
 namespace {
-
-// Walks the blocks of a complete group; `visit` returns true to stop.
-template <typename Visit>
-void ForEachBlock(const GroupView& group, Visit visit) {
-  const uint8_t* cursor = group.firstBlock;
-  while (cursor < group.end) {
-    BlockView block;
-    if (ParseBlock(cursor, group.end, block) != ParseResult::Complete) return;
-    if (visit(block)) return;
-    cursor = block.end;
-  }
-}
 
 std::optional<BlockView> NthBlock(const GroupView& group, int n, bool (*matches)(uint16_t)) {
   std::optional<BlockView> found;

@@ -168,6 +168,11 @@ enum class ParseResult : int { Complete = 0, Incomplete = 1, Invalid = 2 };
 // first word can be tested; fewer than 5 bytes are never a group start.
 [[nodiscard]] bool IsGroupStart(const uint8_t* p, size_t available);
 
+// Whether the bytes at p can still turn out to be a group start once more bytes arrive: with
+// fewer than 5 bytes, whether they begin the start code (01, 01 00, 01 00 00, 01 00 00 00);
+// with 5 or more, IsGroupStart. A stream cut just after such a prefix keeps it for the next cut.
+[[nodiscard]] bool CouldBeGroupStart(const uint8_t* p, size_t available);
+
 // ---- Stream parameters ----------------------------------------------------------------
 
 struct PictureSize {
@@ -198,6 +203,18 @@ struct AudioCodecInfo {
 AudioCodecInfo DescribeAudioCodec(uint32_t normalisedCodec);
 
 // ---- Blocks of a complete group -------------------------------------------------------
+
+// Walks the blocks of a complete group in order; `visit(const BlockView&)` returns true to stop.
+template <typename Visit>
+void ForEachBlock(const GroupView& group, Visit visit) {
+  const uint8_t* cursor = group.firstBlock;
+  while (cursor < group.end) {
+    BlockView block;
+    if (ParseBlock(cursor, group.end, block) != ParseResult::Complete) return;
+    if (visit(block)) return;
+    cursor = block.end;
+  }
+}
 
 struct BlockCounts {
   int audio = 0;

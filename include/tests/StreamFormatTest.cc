@@ -130,6 +130,17 @@ TEST(StreamFormat, GroupStartNeedsWordOneThenNotOne) {
   EXPECT_FALSE(IsGroupStart(threeOnes + 4, 4));
 }
 
+TEST(StreamFormat, AStartCodeCutShortCanStillBeAGroupStart) {
+  const uint8_t start[] = {1, 0, 0, 0, 0x00, 0x10, 0, 0};
+  for (size_t n = 1; n <= sizeof start; ++n) EXPECT_TRUE(CouldBeGroupStart(start, n)) << n;
+  EXPECT_FALSE(CouldBeGroupStart(start, 0));
+  const uint8_t notStart[] = {1, 0, 2};
+  EXPECT_FALSE(CouldBeGroupStart(notStart, 3));
+  const uint8_t twoOnes[] = {1, 0, 0, 0, 1, 0, 0, 0};
+  EXPECT_TRUE(CouldBeGroupStart(twoOnes, 7));
+  EXPECT_FALSE(CouldBeGroupStart(twoOnes, 8));
+}
+
 TEST(StreamFormat, StreamParametersAndResolutionTables) {
   FileHeader header;
   header.videoStandard = kStandardNtsc;
