@@ -100,8 +100,12 @@ HRESULT GroupParser::ProcessDataInTemp(const uint8_t* data, size_t length,
   ParseResult result = ParseResult::Incomplete;
   bool notAGroup = false;
   GroupView group;
+  size_t needed = 0;  // the group size the pending bytes call for at least
   while (fill_ < kAssemblyCapacity && consumed < length) {
-    const size_t n = std::min({kAppendChunk, kAssemblyCapacity - fill_, length - consumed});
+    // Up to where the group can end, at least kAppendChunk: one parse per step, and no
+    // byte appended that the group cannot hold unless the step is a short one.
+    const size_t step = std::max(kAppendChunk, needed > fill_ ? needed - fill_ : 0);
+    const size_t n = std::min({step, kAssemblyCapacity - fill_, length - consumed});
     std::memcpy(buffer + fill_, data + consumed, n);
     consumed += n;
     fill_ += n;
@@ -113,7 +117,7 @@ HRESULT GroupParser::ProcessDataInTemp(const uint8_t* data, size_t length,
       notAGroup = true;
       break;
     }
-    result = recorder::ParseGroup(buffer, buffer + fill_, group);
+    result = recorder::ParseGroup(buffer, buffer + fill_, group, &needed);
     if (result != ParseResult::Incomplete) break;
   }
   if (notAGroup || result == ParseResult::Invalid) {

@@ -27,7 +27,7 @@ namespace splitter {
 class GroupParser {
  public:
   static constexpr size_t kAssemblyCapacity = 1'024'000;  // the largest group that can span samples
-  static constexpr size_t kAppendChunk = 512;  // bytes appended to a pending group per parse
+  static constexpr size_t kAppendChunk = 512;  // the smallest step a pending group grows by
 
   // Allocates the assembly buffer; E_OUTOFMEMORY when it cannot be had.
   [[nodiscard]] static HRESULT Create(SampleOutput& video, SampleOutput& audio,

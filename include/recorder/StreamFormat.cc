@@ -106,9 +106,14 @@ ParseResult ParseBlock(const uint8_t* cursor, const uint8_t* end, BlockView& out
   return ParseResult::Complete;
 }
 
-ParseResult ParseGroup(const uint8_t* start, const uint8_t* end, GroupView& out) {
-  if (start > end || static_cast<size_t>(end - start) < kGroupHeaderSize)
+ParseResult ParseGroup(const uint8_t* start, const uint8_t* end, GroupView& out,
+                       size_t* needed) {
+  const auto incomplete = [&](size_t size) {
+    if (needed) *needed = size;
     return ParseResult::Incomplete;
+  };
+  if (start > end || static_cast<size_t>(end - start) < kGroupHeaderSize)
+    return incomplete(kGroupHeaderSize);
   const auto header = ParseGroupHeader(ByteSpan(start, kGroupHeaderSize));
   if (header->startCode != kGroupStartCode) {
     Trace("GroupHeader is not valid!\n");
@@ -118,6 +123,11 @@ ParseResult ParseGroup(const uint8_t* start, const uint8_t* end, GroupView& out)
   for (int i = 0; i < header->BlockCount(); ++i) {
     BlockView block;
     const ParseResult result = ParseBlock(cursor, end, block);
+    if (result == ParseResult::Incomplete) {
+      const size_t offset = static_cast<size_t>(cursor - start);
+      const auto length = rl32(ByteSpan(cursor, static_cast<size_t>(end - cursor)), 16);
+      return incomplete(offset + kBlockHeaderSize + length.value_or(0));
+    }
     if (result != ParseResult::Complete) return result;
     cursor = block.end;
   }

@@ -162,7 +162,10 @@ enum class ParseResult : int { Complete = 0, Incomplete = 1, Invalid = 2 };
 [[nodiscard]] ParseResult ParseBlock(const uint8_t* cursor, const uint8_t* end, BlockView& out);
 
 // Parses a whole group: Complete only when all of its blocks are present.
-[[nodiscard]] ParseResult ParseGroup(const uint8_t* start, const uint8_t* end, GroupView& out);
+// When it is Incomplete and `needed` is given, *needed is the group size that the bytes seen so
+// far call for at least: the result cannot change before that many bytes are there.
+[[nodiscard]] ParseResult ParseGroup(const uint8_t* start, const uint8_t* end, GroupView& out,
+                                     size_t* needed = nullptr);
 
 // A group starts where the word is 1 and the next word is not 1. With 5 to 7 bytes only the
 // first word can be tested; fewer than 5 bytes are never a group start.
