@@ -110,7 +110,7 @@ HRESULT GroupParser::ProcessDataInTemp(const uint8_t* data, size_t length,
     consumed += n;
     fill_ += n;
     if (!recorder::CouldBeGroupStart(buffer, std::min<size_t>(fill_, 4)))
-      DebugOutput("Splitter : wrong start code");
+      OutputDebugStringA("Splitter : wrong start code");
     // A start kept while it could not yet be tested in full (a start code cut within its
     // first 8 bytes) may prove to be none once the next bytes arrive.
     if (!recorder::CouldBeGroupStart(buffer, fill_)) {

@@ -113,7 +113,7 @@ HRESULT SampleAssembler::DeliverAudio(const GroupView& group) {
   const REFERENCE_TIME videoClock = VideoClock();
   if (audioClock_ < videoClock) {
     audioClock_ = videoClock;
-    DebugOutput("Splitter: Audio step up!");
+    OutputDebugStringA("Splitter: Audio step up!");
   }
   HRESULT status = S_OK;
   recorder::ForEachBlock(group, [&](const BlockView& block) {

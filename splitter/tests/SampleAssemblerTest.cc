@@ -1,4 +1,5 @@
 // Sample layouts and times: what the decoders downstream receive for each group.
+#include "DebugOutput.h"
 #include "ParserHarness.h"
 
 using namespace recorder;
@@ -60,11 +61,10 @@ TEST(SampleAssembler, AudioStepsUpToTheVideoClockAndTheFrameRateFollowsTheGroups
   stream.AddGroup(noRate);
 
   ParserHarness h(kSystemVideo);
-  setenv("RECAST_DEBUG", "1", 1);
-  ::testing::internal::CaptureStderr();
+  std::string debug;
+  SetDebugCapture([&](std::string_view text) { debug += text; });
   (void)h.Push(stream.Bytes());
-  const std::string debug = ::testing::internal::GetCapturedStderr();
-  unsetenv("RECAST_DEBUG");
+  SetDebugCapture(nullptr);
 
   EXPECT_EQ(debug, "Splitter: Audio step up!");
   ASSERT_EQ(h.audio.delivered.size(), 3u + 2u);
