@@ -46,9 +46,8 @@ GroupParser::GroupParser(SampleOutput& video, SampleOutput& audio,
 }
 
 void GroupParser::SetStreamFormat(const recorder::FileHeader& header) {
-  std::lock_guard lock(streamLock_);
   systemType_ = header.systemType;
-  assembler_.SetAudioCodec(recorder::NormaliseAudioCodec(header.audioCodec));
+  audioCodec_ = recorder::NormaliseAudioCodec(header.audioCodec);
 }
 
 void GroupParser::Reset() {
@@ -74,6 +73,10 @@ REFERENCE_TIME GroupParser::VideoClock() const {
 HRESULT GroupParser::Receive(const uint8_t* data, long length) {
   std::lock_guard lock(streamLock_);
   if (resetPending_) ResetLocked();
+  if (const uint32_t codec = audioCodec_; codec != appliedCodec_) {
+    assembler_.SetAudioCodec(codec);
+    appliedCodec_ = codec;
+  }
   Trace("Receive Sample");
   if (!data || length <= 0) return E_FAIL;
   HRESULT status = E_FAIL;

@@ -34,7 +34,7 @@ class GroupParser {
                                       std::unique_ptr<GroupParser>& parser);
 
   // The connection's FileHeader: its systemType decides where the parser may resume, its
-  // audio codec the silence filler.
+  // audio codec the silence filler. Never waits for a Receive: the next one picks it up.
   void SetStreamFormat(const recorder::FileHeader& header);
 
   // One pushed sample. E_FAIL for an empty sample; otherwise the status of the last step
@@ -69,7 +69,10 @@ class GroupParser {
   std::unique_ptr<uint8_t[]> assembly_;  // the start of a group that continues later
   size_t fill_ = 0;                      // bytes in assembly_; 0: no group pending
   bool resync_ = true;
-  uint16_t systemType_ = 0;
+  // The stream format, from the application's thread; Receive applies the codec itself.
+  std::atomic<uint16_t> systemType_{0};
+  std::atomic<uint32_t> audioCodec_{recorder::kAudioAdpcm};
+  uint32_t appliedCodec_ = recorder::kAudioAdpcm;  // the assembler's codec
 };
 
 }  // namespace splitter
