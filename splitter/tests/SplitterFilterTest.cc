@@ -177,6 +177,12 @@ class SplitterGraph : public ::testing::Test {
     ASSERT_EQ(splitter_.Video()->Connect(videoSink_->GetPin(0), nullptr), S_OK);
     ASSERT_EQ(splitter_.Audio()->Connect(audioSink_->GetPin(0), nullptr), S_OK);
   }
+  void TearDown() override {
+    // Connected pins hold each other's filters: break every connection so all are freed.
+    for (CBasePin* pin : {upstream_->GetPin(0), splitter_.Input(), splitter_.Video(),
+                          splitter_.Audio(), videoSink_->GetPin(0), audioSink_->GetPin(0)})
+      pin->Disconnect();
+  }
   void PauseAll() {
     for (IBaseFilter* f : {sinksHeld_[0].Get(), sinksHeld_[1].Get(), splitter_.held.Get(),
                            upstreamHeld_.Get()})
