@@ -5,8 +5,6 @@ namespace {
 // IMediaPosition counts seconds; IMediaSeeking 100 ns units.
 constexpr double kUnitsPerSecond = 10000000.0;
 
-LONGLONG ToUnits(REFTIME seconds) { return static_cast<LONGLONG>(seconds * kUnitsPerSecond); }
-
 }  // namespace
 
 CMediaPosition::CMediaPosition(const char* name, IUnknown* outer) : CUnknown(name, outer) {}
