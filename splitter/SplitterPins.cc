@@ -53,7 +53,19 @@ CSplitterOutputPin::CSplitterOutputPin(CQrlNetSplitter* filter, CCritSec* lock, 
     : CBaseOutputPin(kind == OutputKind::Video ? "Splitter video pin" : "Splitter audio pin",
                      filter, lock, phr, kind == OutputKind::Video ? u"Video Out" : u"Audio Out"),
       m_splitter(filter),
-      m_kind(kind) {}
+      m_kind(kind),
+      m_seeking(static_cast<IPin*>(this), [filter] { return filter->VideoClock(); }) {}
+
+HRESULT CSplitterOutputPin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+  if (riid != IID_IMediaSeeking) return CBaseOutputPin::NonDelegatingQueryInterface(riid, ppv);
+  if (!ppv) return E_POINTER;
+  CAutoLock lock(m_pLock);
+  if (!m_seeking.Attach(m_splitter->GetPin(0))) {
+    *ppv = nullptr;
+    return E_OUTOFMEMORY;
+  }
+  return GetInterface(static_cast<IMediaSeeking*>(&m_seeking), ppv);
+}
 
 HRESULT CSplitterOutputPin::CheckMediaType(const CMediaType* pmt) {
   if (!pmt) return E_FAIL;

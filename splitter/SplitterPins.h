@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Filter.h"
+#include "OutputSeeking.h"
 
 namespace splitter {
 
@@ -38,6 +39,9 @@ class CSplitterOutputPin : public CBaseOutputPin {
 
   CSplitterOutputPin(CQrlNetSplitter* filter, CCritSec* lock, HRESULT* phr, OutputKind kind);
 
+  // IMediaSeeking is the pin's own (OutputSeeking), made on the first request.
+  HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+
   HRESULT CheckMediaType(const CMediaType* pmt) override;
   // One type, built from the input connection's FileHeader; none before the input connects.
   HRESULT GetMediaType(int position, CMediaType* pMediaType) override;
@@ -47,6 +51,7 @@ class CSplitterOutputPin : public CBaseOutputPin {
  private:
   CQrlNetSplitter* const m_splitter;
   const OutputKind m_kind;
+  OutputSeeking m_seeking;  // attached under the filter lock
 };
 
 }  // namespace splitter

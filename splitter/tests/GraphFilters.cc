@@ -17,10 +17,57 @@ CMediaType RecorderStreamType(const recorder::FileHeader& header) {
   return type;
 }
 
+namespace {
+
+// The upstream's IMediaSeeking, a part of its output pin (reference count and all).
+class FixedSeeking final : public IMediaSeeking {
+ public:
+  explicit FixedSeeking(IUnknown* owner) : m_owner(owner) {}
+  HRESULT QueryInterface(REFIID riid, void** ppv) override { return m_owner->QueryInterface(riid, ppv); }
+  ULONG AddRef() override { return m_owner->AddRef(); }
+  ULONG Release() override { return m_owner->Release(); }
+
+  HRESULT GetCapabilities(DWORD*) override { return E_NOTIMPL; }
+  HRESULT CheckCapabilities(DWORD*) override { return E_NOTIMPL; }
+  HRESULT IsFormatSupported(const GUID*) override { return E_NOTIMPL; }
+  HRESULT QueryPreferredFormat(GUID*) override { return E_NOTIMPL; }
+  HRESULT GetTimeFormat(GUID*) override { return E_NOTIMPL; }
+  HRESULT IsUsingTimeFormat(const GUID*) override { return E_NOTIMPL; }
+  HRESULT SetTimeFormat(const GUID*) override { return E_NOTIMPL; }
+  HRESULT GetDuration(LONGLONG* duration) override {
+    *duration = UpstreamSeekingAnswers::kDuration;
+    return S_OK;
+  }
+  HRESULT GetStopPosition(LONGLONG* stop) override {
+    *stop = UpstreamSeekingAnswers::kStop;
+    return S_OK;
+  }
+  HRESULT GetCurrentPosition(LONGLONG* current) override {
+    *current = UpstreamSeekingAnswers::kCurrent;
+    return S_OK;
+  }
+  HRESULT ConvertTimeFormat(LONGLONG*, const GUID*, LONGLONG, const GUID*) override { return E_NOTIMPL; }
+  HRESULT SetPositions(LONGLONG*, DWORD, LONGLONG*, DWORD) override { return E_NOTIMPL; }
+  HRESULT GetPositions(LONGLONG*, LONGLONG*) override { return E_NOTIMPL; }  // writes nothing
+  HRESULT GetAvailable(LONGLONG*, LONGLONG*) override { return E_NOTIMPL; }
+  HRESULT SetRate(double) override { return E_NOTIMPL; }
+  HRESULT GetRate(double*) override { return E_NOTIMPL; }
+  HRESULT GetPreroll(LONGLONG*) override { return E_NOTIMPL; }
+
+ private:
+  IUnknown* const m_owner;
+};
+
+}  // namespace
+
 class UpstreamFilter::OutputPin : public CBaseOutputPin {
  public:
   OutputPin(UpstreamFilter* filter, CCritSec* lock, HRESULT* phr, CMediaType type)
       : CBaseOutputPin("Upstream pin", filter, lock, phr, u"Output"), m_type(std::move(type)) {}
+  HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
+    if (riid == IID_IMediaSeeking) return GetInterface(static_cast<IMediaSeeking*>(&m_seeking), ppv);
+    return CBaseOutputPin::NonDelegatingQueryInterface(riid, ppv);
+  }
   HRESULT CheckMediaType(const CMediaType* pmt) override {
     return pmt && *pmt == m_type ? S_OK : E_FAIL;
   }
@@ -39,6 +86,7 @@ class UpstreamFilter::OutputPin : public CBaseOutputPin {
 
  private:
   const CMediaType m_type;
+  FixedSeeking m_seeking{static_cast<IPin*>(this)};
 };
 
 UpstreamFilter::UpstreamFilter(const recorder::FileHeader& header)

@@ -22,6 +22,14 @@ DEFINE_GUID(CLSID_TestSink, 0x7E57A001, 0x0000, 0x4000, 0x80, 0x00, 0x00, 0x00, 
 // The recorder stream type with `header` as its format block.
 CMediaType RecorderStreamType(const recorder::FileHeader& header);
 
+// What the upstream filter's seeking answers: fixed values, and failures where the splitter
+// must turn them into success.
+struct UpstreamSeekingAnswers {
+  static constexpr LONGLONG kCurrent = 1;
+  static constexpr LONGLONG kDuration = 1234;
+  static constexpr LONGLONG kStop = 99;
+};
+
 class UpstreamFilter : public CBaseFilter {
  public:
   static constexpr LONG kSampleSize = 2048;  // as the network source cuts the stream

@@ -261,3 +261,30 @@ TEST_F(SplitterGraph, AFailedAudioDeliveryReachesUpstreamOnlyFromAPendingGroup) 
   StopAll();
   EXPECT_TRUE(videoSink_->Samples().empty());
 }
+
+TEST_F(SplitterGraph, OutputSeekingReachesUpstreamWithTheStreamsAdjustments) {
+  ComPtr<IMediaSeeking> seeking;
+  ASSERT_EQ(splitter_.Video()->QueryInterface(IID_IMediaSeeking, seeking.ReleaseAndGetVoidAddress()),
+            S_OK);
+  EXPECT_EQ(splitter_.Audio()->QueryInterface(IID_IMediaSeeking, nullptr), E_POINTER);
+  LONGLONG value = 0;
+  EXPECT_EQ(seeking->GetCurrentPosition(&value), S_OK);
+  EXPECT_EQ(value, 160'000'000);
+  EXPECT_EQ(seeking->GetStopPosition(&value), S_OK);
+  EXPECT_EQ(value, UpstreamSeekingAnswers::kDuration);
+  EXPECT_EQ(seeking->SetPositions(&value, 0, nullptr, 0), S_OK);  // upstream: E_NOTIMPL
+  EXPECT_EQ(seeking->SetRate(2.0), S_OK);
+  EXPECT_EQ(seeking->GetTimeFormat(nullptr), E_NOTIMPL);      // others pass the status on
+  LONGLONG converted = -5;
+  EXPECT_EQ(seeking->ConvertTimeFormat(&converted, nullptr, 7, nullptr), S_OK);
+  EXPECT_EQ(converted, -5);
+
+  StreamBuilder stream;
+  stream.AddGroup(MakeGroupSpec(kFrameTypeKey, 0, 0, 3, 10));
+  PauseAll();
+  ASSERT_EQ(upstream_->Push(stream.Bytes()), S_OK);
+  LONGLONG current = 0, stop = 0;
+  (void)seeking->GetPositions(&current, &stop);
+  EXPECT_EQ(current, 1'200'000);  // the video clock: the upstream wrote nothing
+  StopAll();
+}
