@@ -98,11 +98,40 @@ HRESULT GroupParser::Receive(const uint8_t* data, long length) {
 HRESULT GroupParser::ProcessDataInTemp(const uint8_t* data, size_t length,
                                        const uint8_t*& cursor) {
   Trace("Enter ProcessDataInTemp");
-  uint8_t* buffer = assembly_.get();
   size_t consumed = 0;
-  ParseResult result = ParseResult::Incomplete;
-  bool notAGroup = false;
   GroupView group;
+  switch (GrowPendingGroup(data, length, consumed, group)) {
+    case Growth::Waiting:
+      cursor = data + consumed;  // all of it waits in the assembly buffer
+      return S_OK;
+    case Growth::Overflow:
+      // The group can never be completed; the new sample is searched anew from its start.
+      Trace("Splitter : 临时缓冲满");
+      fill_ = 0;
+      resync_ = true;
+      return S_OK;
+    case Growth::Invalid:
+      resync_ = true;
+      [[fallthrough]];
+    case Growth::NotAGroup:
+      cursor = data + consumed;
+      return RescanPending();
+    case Growth::Complete:
+      break;
+  }
+  // Hand back the bytes appended after the group's end.
+  cursor = data + consumed - (fill_ - group.Size());
+  fill_ = 0;
+  if (!MayDeliver(group.header)) {
+    Trace("ProcessDataInTemp OK");
+    return S_OK;
+  }
+  return assembler_.ProcessGroup(group);
+}
+
+GroupParser::Growth GroupParser::GrowPendingGroup(const uint8_t* data, size_t length,
+                                                  size_t& consumed, GroupView& group) {
+  uint8_t* buffer = assembly_.get();
   size_t needed = 0;  // the group size the pending bytes call for at least
   while (fill_ < kAssemblyCapacity && consumed < length) {
     // Up to where the group can end, at least kAppendChunk: one parse per step, and no
@@ -116,37 +145,14 @@ HRESULT GroupParser::ProcessDataInTemp(const uint8_t* data, size_t length,
       OutputDebugStringA("Splitter : wrong start code");
     // A start kept while it could not yet be tested in full (a start code cut within its
     // first 8 bytes) may prove to be none once the next bytes arrive.
-    if (!recorder::CouldBeGroupStart(buffer, fill_)) {
-      notAGroup = true;
-      break;
+    if (!recorder::CouldBeGroupStart(buffer, fill_)) return Growth::NotAGroup;
+    switch (recorder::ParseGroup(buffer, buffer + fill_, group, &needed)) {
+      case ParseResult::Complete: return Growth::Complete;
+      case ParseResult::Invalid: return Growth::Invalid;
+      case ParseResult::Incomplete: break;
     }
-    result = recorder::ParseGroup(buffer, buffer + fill_, group, &needed);
-    if (result != ParseResult::Incomplete) break;
   }
-  if (notAGroup || result == ParseResult::Invalid) {
-    if (result == ParseResult::Invalid) resync_ = true;
-    cursor = data + consumed;
-    return RescanPending();
-  }
-  if (result == ParseResult::Incomplete) {
-    if (fill_ == kAssemblyCapacity) {
-      // The group can never be completed; the new sample is searched anew from its start.
-      Trace("Splitter : 临时缓冲满");
-      fill_ = 0;
-      resync_ = true;
-    } else {
-      cursor = data + consumed;  // all of it waits in the assembly buffer
-    }
-    return S_OK;
-  }
-  // Hand back the bytes appended after the group's end.
-  cursor = data + consumed - (fill_ - group.Size());
-  fill_ = 0;
-  if (!MayDeliver(group.header)) {
-    Trace("ProcessDataInTemp OK");
-    return S_OK;
-  }
-  return assembler_.ProcessGroup(group);
+  return fill_ == kAssemblyCapacity ? Growth::Overflow : Growth::Waiting;
 }
 
 // The pending bytes did not form a group. Only their first byte is known to be no group

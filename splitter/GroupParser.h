@@ -50,12 +50,18 @@ class GroupParser {
 
  private:
   enum class Resume { Reject, Accept, AcceptWithSilence };
+  // How a pending group fares as new bytes are appended to it.
+  enum class Growth { Waiting, Overflow, NotAGroup, Invalid, Complete };
 
   GroupParser(SampleOutput& video, SampleOutput& audio, std::unique_ptr<uint8_t[]> buffer);
 
   void ResetLocked();
   HRESULT ProcessDataInTemp(const uint8_t* data, size_t length, const uint8_t*& cursor);
   HRESULT ProcessData(const uint8_t* cursor, const uint8_t* end);
+  // Appends the head of `data` to the pending group until it completes, proves to be no
+  // group, or fills the buffer; `consumed` counts the bytes taken.
+  Growth GrowPendingGroup(const uint8_t* data, size_t length, size_t& consumed,
+                          recorder::GroupView& group);
   HRESULT RescanPending();
   HRESULT StashPartialGroup(const uint8_t* start, const uint8_t* end);
   void KeepStartCodeTail(const uint8_t* cursor, const uint8_t* end);
