@@ -215,6 +215,27 @@ TEST_P(DamagedGroup, AGroupLargerThanTheAssemblyBufferIsDroppedWithResync) {
 INSTANTIATE_TEST_SUITE_P(SampleSizes, DamagedGroup,
                          ::testing::Values(size_t{2048}, size_t{65536}, size_t{1} << 24));
 
+TEST(GroupParserDamage, AGroupThatCannotFitTheBufferIsDroppedHoweverItArrives) {
+  StreamBuilder stream;
+  stream.AddGroup(MakeGroupSpec(kFrameTypeKey, 0, 0, 1, GroupParser::kAssemblyCapacity + 100));
+  const size_t next = stream.AddGroup(MakeGroupSpec(kFrameTypeKey, 0, 0, 1, 10));
+  const std::span<const uint8_t> bytes(stream.Bytes());
+  const size_t firstPart = GroupParser::kAssemblyCapacity + 50;  // more than fits, not all
+  {
+    ParserHarness h;
+    (void)h.Push(bytes.first(firstPart));
+    (void)h.Push(bytes.subspan(firstPart));
+    EXPECT_EQ(h.CountTrace("ProcessData:Splitter : Buf is over!"), 1);
+    ASSERT_EQ(h.video.delivered.size(), 1u);
+    EXPECT_EQ(WordAt(h.video.delivered[0], 16), next);
+  }
+  ParserHarness h;
+  h.PushInPieces(bytes, {1000, firstPart});
+  EXPECT_EQ(h.CountTrace("Splitter : 临时缓冲满"), 1);
+  ASSERT_EQ(h.video.delivered.size(), 1u);
+  EXPECT_EQ(WordAt(h.video.delivered[0], 16), next);
+}
+
 TEST(GroupParserResume, EachSystemTypeResumesOnlyWhereItsDecoderCan) {
   StreamBuilder stream;
   stream.AddGroup(MakeGroupSpec(kFrameTypeOther, 0, 0, 1, 10));   // never a resume point
