@@ -65,7 +65,8 @@ class CRenderedInputPin : public CBaseInputPin {
                     LPCWSTR name);
 
   // The streaming check; then the end of stream is recorded and, if the filter runs, reported.
-  // Takes the filter lock, so that a Run in progress is seen whole.
+  // Takes the filter lock, so that a Run in progress is seen whole: a derived pin may call it
+  // holding its own streaming lock, and must then never take that lock under the filter lock.
   HRESULT EndOfStream() override;
   // Clears the end of stream: a flushed stream may end again.
   HRESULT EndFlush() override;

@@ -401,3 +401,69 @@ TEST_F(PipelineTest, RenderedInputPinCompletesOncePerRunAfterEndOfStream) {
 
 }  // namespace
 }  // namespace dshow_test
+
+namespace dshow_test {
+namespace {
+
+// A stream that replaces the push loop: it delivers only what has been queued and polls
+// otherwise, answering commands itself.
+class PollingStream : public NumberStream {
+ public:
+  PollingStream(CSource* filter, HRESULT* phr) : NumberStream(filter, phr, {}) {}
+  std::atomic<int> queued{0};
+
+ protected:
+  HRESULT DoBufferProcessingLoop() override {
+    Command command;
+    for (;;) {
+      while (!CheckRequest(&command)) {
+        if (queued == 0) {
+          Sleep(1);
+          continue;
+        }
+        IMediaSample* sample = nullptr;
+        if (FAILED(GetDeliveryBuffer(&sample, nullptr, nullptr, 0))) continue;
+        --queued;
+        FillBuffer(sample);
+        Deliver(sample);
+        sample->Release();
+      }
+      if (command == CMD_STOP) return S_OK;  // answered by the thread's command loop
+      Reply(command == CMD_RUN || command == CMD_PAUSE ? S_OK : static_cast<DWORD>(E_UNEXPECTED));
+    }
+  }
+};
+
+class PollingSource : public CSource {
+ public:
+  PollingSource() : CSource("PollingSource", nullptr, CLSID_TestSource) {
+    HRESULT hr = S_OK;
+    stream = new PollingStream(this, &hr);
+  }
+  PollingStream* stream;
+};
+
+TEST_F(PipelineTest, AReplacedStreamingLoopDeliversAndStops) {
+  auto* source = new PollingSource;
+  auto* sink = new CollectingSink;
+  ComPtr<IBaseFilter> sourceRef = Hold(source);
+  ComPtr<IBaseFilter> sinkRef = Hold(sink);
+  IPin* out = source->stream;
+  ASSERT_EQ(out->Connect(sink->Input(), nullptr), S_OK);
+  ASSERT_EQ(sink->Run(0), S_OK);
+  ASSERT_EQ(source->Run(0), S_OK);
+  std::this_thread::sleep_for(10ms);
+  EXPECT_TRUE(sink->Samples().empty()) << "nothing queued, nothing delivered";
+  source->stream->queued = 2;
+  EXPECT_TRUE(sink->WaitForCount(2));
+  MustReturn("stop of a polling stream", [&] {
+    sink->Stop();
+    source->Stop();
+  });
+  EXPECT_EQ(sink->Samples().size(), 2u);
+  out->Disconnect();
+  sink->Input()->Disconnect();
+}
+
+}  // namespace
+}  // namespace dshow_test
