@@ -14,6 +14,8 @@ constexpr int kDibRowAlignment = 4;
 constexpr int kPackedAlignment = 1;
 constexpr WORD kPcmBitsPerSample = 16;
 constexpr int kBitsPerByte = 8;
+constexpr WORD kMaxPcmChannels = 8;
+constexpr DWORD kMaxPcmRate = 384000;
 
 }  // namespace
 
@@ -90,6 +92,14 @@ AVSampleFormat PcmSampleFormat(WORD bits) {
     case 32: return AV_SAMPLE_FMT_S32;
     default: return AV_SAMPLE_FMT_NONE;
   }
+}
+
+bool IsUsablePcm(const WAVEFORMATEX& wave) {
+  return wave.wFormatTag == WAVE_FORMAT_PCM &&
+         PcmSampleFormat(wave.wBitsPerSample) != AV_SAMPLE_FMT_NONE && wave.nChannels > 0 &&
+         wave.nChannels <= kMaxPcmChannels && wave.nSamplesPerSec > 0 &&
+         wave.nSamplesPerSec <= kMaxPcmRate &&
+         wave.nBlockAlign == wave.nChannels * wave.wBitsPerSample / kBitsPerByte;
 }
 
 HRESULT MakePictureLayout(const GUID& subtype, const BITMAPINFOHEADER& header,

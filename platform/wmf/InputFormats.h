@@ -32,6 +32,9 @@ OwnedMediaType PcmInputType(DWORD sample_rate, WORD channels);
 // The sample format of integer PCM with `bits` per sample; AV_SAMPLE_FMT_NONE if unsupported.
 AVSampleFormat PcmSampleFormat(WORD bits);
 
+// True for integer PCM the writer's resampler takes.
+bool IsUsablePcm(const WAVEFORMATEX& wave);
+
 // An input picture's geometry, taken from its VIDEOINFOHEADER.
 struct PictureLayout {
   const VideoInputFormat* format = nullptr;

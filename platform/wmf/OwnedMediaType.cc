@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "Wmsdk.h"
+
 OwnedMediaType::OwnedMediaType() { Assign(WM_MEDIA_TYPE{}); }
 
 OwnedMediaType& OwnedMediaType::operator=(const OwnedMediaType& other) {
@@ -32,5 +34,18 @@ HRESULT OwnedMediaType::CopyOut(WM_MEDIA_TYPE* type, DWORD* size) const {
   BYTE* block = reinterpret_cast<BYTE*>(type) + sizeof(WM_MEDIA_TYPE);
   if (!format_.empty()) std::memcpy(block, format_.data(), format_.size());
   type->pbFormat = format_.empty() ? nullptr : block;
+  return S_OK;
+}
+
+HRESULT ReadMediaType(IWMMediaProps* props, OwnedMediaType* type) {
+  if (!props || !type) return E_POINTER;
+  DWORD size = 0;
+  if (HRESULT hr = props->GetMediaType(nullptr, &size); FAILED(hr)) return hr;
+  if (size < sizeof(WM_MEDIA_TYPE)) return E_UNEXPECTED;
+  // 8-byte units keep the record aligned.
+  std::vector<uint64_t> block((size + sizeof(uint64_t) - 1) / sizeof(uint64_t));
+  auto* media = reinterpret_cast<WM_MEDIA_TYPE*>(block.data());
+  if (HRESULT hr = props->GetMediaType(media, &size); FAILED(hr)) return hr;
+  type->Assign(*media);
   return S_OK;
 }

@@ -36,3 +36,7 @@ class OwnedMediaType {
   // The format block; type_.pbFormat points at its data (or is null when it is empty).
   std::vector<BYTE> format_;
 };
+
+struct IWMMediaProps;
+// Reads the media type out of any IWMMediaProps.
+HRESULT ReadMediaType(IWMMediaProps* props, OwnedMediaType* type);

@@ -1,7 +1,5 @@
 #include "StreamPlan.h"
 
-#include <vector>
-
 #include "ComPtr.h"
 
 namespace {
@@ -14,19 +12,6 @@ HRESULT ReadName(IWMStreamConfig* config, HRESULT (IWMStreamConfig::*get)(WCHAR*
   if (HRESULT hr = (config->*get)(text.data(), &chars); FAILED(hr)) return hr;
   if (!text.empty()) text.pop_back();  // the terminating null
   *name = std::move(text);
-  return S_OK;
-}
-
-HRESULT ReadMediaType(IWMStreamConfig* config, OwnedMediaType* media) {
-  ComPtr<IWMMediaProps> props;
-  if (HRESULT hr = ComPtr<IWMStreamConfig>(config).As(props); FAILED(hr)) return hr;
-  DWORD size = 0;
-  if (HRESULT hr = props->GetMediaType(nullptr, &size); FAILED(hr)) return hr;
-  if (size < sizeof(WM_MEDIA_TYPE)) return E_UNEXPECTED;
-  std::vector<uint64_t> block((size + sizeof(uint64_t) - 1) / sizeof(uint64_t));
-  auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(block.data());
-  if (HRESULT hr = props->GetMediaType(type, &size); FAILED(hr)) return hr;
-  media->Assign(*type);
   return S_OK;
 }
 
@@ -50,7 +35,9 @@ HRESULT ReadStreamPlan(IWMStreamConfig* config, StreamPlan* plan) {
     return hr;
   if (HRESULT hr = config->GetBitrate(&plan->bitrate); FAILED(hr)) return hr;
   if (HRESULT hr = config->GetBufferWindow(&plan->buffer_window); FAILED(hr)) return hr;
-  if (HRESULT hr = ReadMediaType(config, &plan->media_type); FAILED(hr)) return hr;
+  ComPtr<IWMMediaProps> props;
+  if (HRESULT hr = ComPtr<IWMStreamConfig>(config).As(props); FAILED(hr)) return hr;
+  if (HRESULT hr = ReadMediaType(props, &plan->media_type); FAILED(hr)) return hr;
   if (plan->IsVideo()) ReadVideoSettings(config, plan);
   ComPtr<IWMPropertyVault> vault;
   if (FAILED(ComPtr<IWMStreamConfig>(config).As(vault))) return S_OK;  // no encoder settings
