@@ -36,7 +36,8 @@ HRESULT AsfOutput::Open(const std::string& path, const std::vector<StreamPlan>& 
                         const AsfMuxer::Metadata& metadata) {
   if (streams.empty() || streams.size() != input_types.size()) return NS_E_INVALID_REQUEST;
   if (HRESULT hr = muxer_.Open(path); FAILED(hr)) return hr;
-  channels_.assign(streams.size(), Channel{});
+  channels_.clear();
+  channels_.resize(streams.size());
   for (size_t i = 0; i < streams.size(); ++i)
     if (HRESULT hr = OpenChannel(streams[i], input_types[i], &channels_[i]); FAILED(hr)) return hr;
   std::vector<size_t> order(streams.size());
