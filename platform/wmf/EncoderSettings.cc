@@ -45,8 +45,7 @@ void ApplyRateControl(const StreamPlan& plan, const VIDEOINFOHEADER& info,
       settings->buffer_bits = BufferBits(settings->max_rate, window);
     }
   } else {
-    settings->max_rate = settings->bit_rate;
-    settings->buffer_bits = BufferBits(settings->bit_rate, plan.buffer_window);
+    settings->rate_tolerance_bits = BufferBits(settings->bit_rate, plan.buffer_window);
   }
 }
 

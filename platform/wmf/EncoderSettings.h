@@ -1,8 +1,8 @@
 // How a profile stream's settings become encoder parameters. Kept apart from the encoders so
 // the mapping can be checked without encoding anything.
 //
-// Video: CBR uses the stream bit rate with a rate-control buffer as long as the stream's
-// buffer window; VBR ("_VBRENABLED") encodes at a constant quantiser taken from
+// Video: CBR uses the stream bit rate and lets the bits run ahead of or behind it by at most
+// the stream's buffer window; VBR ("_VBRENABLED") encodes at a constant quantiser taken from
 // "_VBRQUALITY" (1..100, 100 best) with "_RMAX"/"_BMAX" as an optional peak rate and peak
 // buffer. "_COMPLEXITYEX" picks the motion search effort, the maximum key-frame spacing the
 // group length, and the video quality (0 smooth .. 100 crisp) how strictly the quantiser is
@@ -25,8 +25,9 @@ struct VideoSettings {
   int height = 0;
   AVRational frame_rate{0, 1};
   int64_t bit_rate = 0;
-  int64_t max_rate = 0;     // 0: no peak constraint
-  int buffer_bits = 0;      // rate-control buffer; 0: the encoder's choice
+  int rate_tolerance_bits = 0;  // CBR: how far the bits may run from the rate; 0: default
+  int64_t max_rate = 0;         // VBR peak rate; 0: no peak constraint
+  int buffer_bits = 0;          // VBR peak buffer, with max_rate
   bool constant_quality = false;
   int quantiser = 0;        // with constant_quality
   int group_length = 0;     // frames between key frames; 0: the encoder's choice

@@ -43,6 +43,13 @@ HRESULT VideoEncoder::ConfigureEncoder(const VideoSettings& settings, bool globa
   encoder_->framerate = settings.frame_rate;
   encoder_->time_base = av_inv_q(settings.frame_rate);
   encoder_->bit_rate = settings.bit_rate;
+  if (settings.rate_tolerance_bits > 0) {
+    // Never less than one frame's share, which the encoder refuses.
+    const int64_t frame_bits = av_rescale(settings.bit_rate, settings.frame_rate.den,
+                                          settings.frame_rate.num);
+    encoder_->bit_rate_tolerance =
+        static_cast<int>(std::max<int64_t>(settings.rate_tolerance_bits, frame_bits + 1));
+  }
   encoder_->rc_max_rate = settings.max_rate;
   encoder_->rc_buffer_size = settings.buffer_bits;
   encoder_->qcompress = settings.quantiser_compression;
