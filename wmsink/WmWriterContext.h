@@ -8,13 +8,26 @@
 // codec is preferred over version 8; encoder complexity 3, quality 100, a key frame at least
 // every 2 seconds.
 //
-// Not thread-safe: the filter serialises Build against writing with its own lock.
+// Writing: the context also keeps the output file name, the audio and video times and the
+// count of video samples written. Video samples keep their own times; audio samples are laid
+// end to end from time 0 by their durations.
+//
+// Locking: the context's lock guards every member and every call on the writer. Configure,
+// SetFileName, the writing calls and the accessors below the build results take it; Build
+// itself does not (Configure is Build under the lock). The times are also atomic so the
+// throttle checks may read them after the lock is left.
 #pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
 
 #include "ComPtr.h"
 #include "MediaTypeBlock.h"
 #include "Wmsdk.h"
 #include "wmsink/WmSinkConfig.h"
+
+enum class SinkInput { kVideo, kAudio };
 
 class WmWriterContext {
  public:
@@ -36,6 +49,39 @@ class WmWriterContext {
   // The status with which the last profile construction ended.
   HRESULT ProfileStatus() const { return profile_status_; }
 
+  // --- Writing ---
+
+  // Build under the lock.
+  void Configure(const WmSinkConfig& config);
+  // The name the next StartWriting uses.
+  void SetFileName(const std::u16string& name);
+  std::u16string FileName();
+  // Configures the writer input behind `input` for the connection's type: the first format
+  // the writer offers with the same subtype, with the head of the connection's format block
+  // (its VIDEOINFOHEADER, or its WAVEFORMATEX and the two bytes after it) copied over.
+  // E_FAIL without a writer; NS_E_INVALID_INPUT_FORMAT when no format has the subtype.
+  HRESULT ConfigureInput(SinkInput input, const GUID& subtype, const BYTE* format,
+                         ULONG format_size);
+  // Resets the times, names the file, sets the title and description, begins writing.
+  HRESULT StartWriting();
+  // Ends writing if a writer exists; always S_OK.
+  HRESULT StopWriting();
+  // One video sample at its start time; counted once it reaches the writer, also when the
+  // writer refuses it.
+  HRESULT WriteVideo(const BYTE* data, LONG length, REFERENCE_TIME start, DWORD flags);
+  // One audio sample at the running audio time, which then advances by `duration`.
+  HRESULT WriteAudio(const BYTE* data, LONG length, REFERENCE_TIME duration, DWORD flags);
+  // Whether one stream has run more than the throttle threshold ahead of the other.
+  bool VideoAhead() const { return video_time_ - audio_time_ > kThrottleThreshold; }
+  bool AudioAhead() const { return audio_time_ - video_time_ > kThrottleThreshold; }
+  REFERENCE_TIME AudioTime() const { return audio_time_; }
+  REFERENCE_TIME VideoTime() const { return video_time_; }
+  DWORD WrittenFrames() const { return written_frames_; }
+
+  static constexpr REFERENCE_TIME kThrottleThreshold = 10000000;  // one second
+  // The longest file name kept, terminating null included.
+  static constexpr size_t kMaxFileName = 260;
+
   LONG Width() const { return width_; }
   LONG Height() const { return height_; }
   LONG FrameRate() const { return frame_rate_; }
@@ -46,6 +92,8 @@ class WmWriterContext {
 
  private:
   HRESULT CreateWriter();
+  // A writer buffer holding a copy of `data`.
+  HRESULT FillBuffer(const BYTE* data, LONG length, ComPtr<INSSBuffer>* buffer);
   HRESULT BuildProfile();
   HRESULT AddVideoStream();
   HRESULT AddAudioStream();
@@ -75,4 +123,10 @@ class WmWriterContext {
   DWORD audio_input_ = 0;
   DWORD video_input_ = 0;
   HRESULT profile_status_ = S_OK;
+
+  std::mutex lock_;  // see the class comment
+  std::u16string file_name_;
+  std::atomic<REFERENCE_TIME> audio_time_{0};
+  std::atomic<REFERENCE_TIME> video_time_{0};
+  std::atomic<DWORD> written_frames_{0};  // never reset
 };

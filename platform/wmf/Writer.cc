@@ -241,7 +241,8 @@ HRESULT Writer::WriteSample(DWORD input, QWORD sample_time, DWORD flags, INSSBuf
   std::lock_guard guard(lock_);
   if (!output_) return NS_E_INVALID_REQUEST;
   if (input >= inputs_.size()) return E_INVALIDARG;
-  const auto time = static_cast<REFERENCE_TIME>(std::min<QWORD>(sample_time, INT64_MAX));
+  // Times before the start arrive as two's-complement negatives; the encoders start at 0.
+  const auto time = static_cast<REFERENCE_TIME>(sample_time);
   const HRESULT hr = output_->Write(input, time, flags, data, length);
   if (SUCCEEDED(hr)) {
     counters_[input].samples++;
