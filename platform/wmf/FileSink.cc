@@ -83,7 +83,10 @@ bool FileSink::WriteAt(int64_t offset, const uint8_t* data, size_t size) {
   while (size > 0) {
     const ssize_t put = ::pwrite(fd_, data, size, offset);
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return write_failed_ = true, false;
+    if (put <= 0) {
+      write_failed_ = true;
+      return false;
+    }
     data += put;
     offset += put;
     size -= static_cast<size_t>(put);

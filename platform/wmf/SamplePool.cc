@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <new>
 
 namespace {
 
@@ -14,10 +15,16 @@ class SampleBuffer final : public INSSBuffer {
  public:
   explicit SampleBuffer(std::weak_ptr<SamplePool> pool) : pool_(std::move(pool)) {}
 
-  void Reset(DWORD size) {
-    if (storage_.size() < size) storage_.resize(size);
+  // False when the storage cannot grow to `size`.
+  bool Reset(DWORD size) {
+    try {
+      if (storage_.size() < size) storage_.resize(size);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
     length_ = size;
     refs_.store(1, std::memory_order_relaxed);
+    return true;
   }
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
@@ -92,8 +99,12 @@ HRESULT SamplePool::Allocate(DWORD size, INSSBuffer** out) {
       idle_.erase(fits);
     }
   }
-  if (!buffer) buffer = new SampleBuffer(weak_from_this());
-  buffer->Reset(size);
+  if (!buffer) buffer = new (std::nothrow) SampleBuffer(weak_from_this());
+  if (!buffer) return E_OUTOFMEMORY;
+  if (!buffer->Reset(size)) {
+    delete buffer;
+    return E_OUTOFMEMORY;
+  }
   *out = buffer;
   return S_OK;
 }
