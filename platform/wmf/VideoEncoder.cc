@@ -103,13 +103,16 @@ HRESULT VideoEncoder::Encode(const BYTE* data, size_t size, REFERENCE_TIME time,
                              PacketOutput& output, int stream) {
   if (!encoder_) return NS_E_INVALID_REQUEST;
   if (!data || size < input_.size) return E_INVALIDARG;
+  const int64_t pts =
+      av_rescale_q(std::max<REFERENCE_TIME>(time, 0), kUnitTime, encoder_->time_base);
+  // A picture that falls on the frame slot of the one before (input faster than the
+  // stream's frame rate) is dropped, so the pictures kept stay at their times.
+  if (last_pts_ != AV_NOPTS_VALUE && pts <= last_pts_) return S_OK;
   if (HRESULT hr = NextFrame(); FAILED(hr)) return hr;
   const uint8_t* planes[4];
   int strides[4];
   MapPicture(input_, data, planes, strides);
   sws_scale(scaler_, planes, strides, 0, input_.height, frame_->data, frame_->linesize);
-  int64_t pts = av_rescale_q(std::max<REFERENCE_TIME>(time, 0), kUnitTime, encoder_->time_base);
-  if (last_pts_ != AV_NOPTS_VALUE && pts <= last_pts_) pts = last_pts_ + 1;
   frame_->pts = last_pts_ = pts;
   return EncodeAndDrain(encoder_, frame_, packet_, output, stream);
 }

@@ -23,8 +23,9 @@ class VideoEncoder {
   HRESULT Open(const VideoSettings& settings, const PictureLayout& input, bool global_header);
   const AVCodecContext* Context() const { return encoder_; }
 
-  // One picture of `size` bytes taken at `time` (100 ns units). Times that do not advance by
-  // at least one frame are moved on by one frame, since the encoder needs rising times.
+  // One picture of `size` bytes taken at `time` (100 ns units). A picture whose time falls on
+  // the same frame slot as the previous one is dropped (S_OK): the stream keeps its frame
+  // rate and every kept picture its time.
   HRESULT Encode(const BYTE* data, size_t size, REFERENCE_TIME time, PacketOutput& output,
                  int stream);
   // Drains the encoder at the end of writing.

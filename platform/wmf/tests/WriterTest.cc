@@ -225,21 +225,49 @@ TEST(PictureLayoutTest, MapsPlanesAsTheFormatsStoreThem) {
   EXPECT_EQ(MakePictureLayout(WMMEDIASUBTYPE_RGB24, header, &rgb), NS_E_INVALID_INPUT_FORMAT);
 }
 
-double AudioSeconds(const std::string& path) {
+struct Packets {
+  int count = 0;
+  double seconds = 0;       // from the first packet's start to the last one's end
+  double last_start = 0;    // the last packet's start, from the first's
+};
+
+// The packets of the file's first stream and the time they span.
+Packets FirstStream(const std::string& path) {
+  Packets result;
   AVFormatContext* format = nullptr;
-  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return -1;
+  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return result;
   avformat_find_stream_info(format, nullptr);
   AVPacket* packet = av_packet_alloc();
-  int64_t first = AV_NOPTS_VALUE, end = 0;
+  int64_t first = AV_NOPTS_VALUE, end = 0, last = 0;
   while (av_read_frame(format, packet) >= 0) {
-    if (first == AV_NOPTS_VALUE) first = packet->pts;
-    end = std::max(end, packet->pts + packet->duration);
+    if (packet->stream_index == 0) {
+      ++result.count;
+      if (first == AV_NOPTS_VALUE) first = packet->pts;
+      last = std::max(last, packet->pts);
+      end = std::max(end, packet->pts + packet->duration);
+    }
     av_packet_unref(packet);
   }
-  const double seconds = double(end - first) * av_q2d(format->streams[0]->time_base);
+  const double unit = av_q2d(format->streams[0]->time_base);
+  result.seconds = double(end - first) * unit;
+  result.last_start = double(last - first) * unit;
   av_packet_free(&packet);
   avformat_close_input(&format);
-  return seconds;
+  return result;
+}
+
+TEST(VideoTimeTest, PicturesFasterThanTheFrameRateAreDroppedNotStretched) {
+  TempDir dir;
+  auto writer = Writer(true, false);  // 30 frames per second
+  writer->SetOutputFilename(dir.File("fast.wmv").c_str());
+  const size_t picture = InputType(writer, 0, 0).Get().lSampleSize;
+  ASSERT_EQ(writer->BeginWriting(), S_OK);
+  for (int i = 0; i < 120; ++i)  // two seconds at 60 pictures per second
+    ASSERT_EQ(Write(writer, 0, i * kSecond / 60, picture), S_OK);
+  ASSERT_EQ(writer->EndWriting(), S_OK);
+  const Packets video = FirstStream(WideToUtf8(dir.File("fast.wmv")));
+  EXPECT_EQ(video.count, 60);
+  EXPECT_NEAR(video.last_start, 59 / 30.0, 0.002);
 }
 
 // One second of sound, then one more that claims to start at three seconds.
@@ -252,7 +280,7 @@ double WriteAudioWithGap(const TempDir& dir, const char* name, DWORD second_flag
   for (int i = 0; i < 25; ++i)
     EXPECT_EQ(Write(writer, 0, 3 * kSecond + i * kSecond / 25, kBlock, i ? 0 : second_flags), S_OK);
   EXPECT_EQ(writer->EndWriting(), S_OK);
-  return AudioSeconds(WideToUtf8(dir.File(name)));
+  return FirstStream(WideToUtf8(dir.File(name))).seconds;
 }
 
 TEST(AudioTimeTest, SoundRunsOnUnlessADiscontinuityOpensAGap) {
