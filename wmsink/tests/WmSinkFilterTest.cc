@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern "C" {
@@ -291,6 +292,30 @@ TEST_F(WmSinkFilterTest, RunsWriteTheFileAndCompleteOncePerRun) {
   EXPECT_EQ(graph_.Count(EC_COMPLETE), 2);
   SetState(State_Stopped);
   EXPECT_EQ(VideoPackets(WideToUtf8(dir_.File("out.wmv"))), 10);
+}
+
+TEST_F(WmSinkFilterTest, VideoAndAudioFromTwoThreadsCompleteOnce) {
+  Configure(true);
+  ASSERT_EQ(ConnectVideo(), S_OK);
+  ASSERT_EQ(ConnectAudio(), S_OK);
+  SetState(State_Paused);
+  SetState(State_Running);
+  constexpr int kSamples = 50;
+  const auto feed = [](PushFilter* filter) {
+    for (int i = 0; i < kSamples; ++i)
+      EXPECT_EQ(filter->Pin()->Push(i * kFrameTime, (i + 1) * kFrameTime), S_OK);
+    EXPECT_EQ(filter->Pin()->DeliverEndOfStream(), S_OK);
+  };
+  std::thread video(feed, video_);
+  std::thread audio(feed, audio_);
+  video.join();
+  audio.join();
+  EXPECT_TRUE(graph_.WaitFor(EC_COMPLETE));
+  EXPECT_EQ(graph_.Count(EC_COMPLETE), 1);
+  EXPECT_EQ(Written(), DWORD{kSamples});
+  EXPECT_EQ(sink_->Context().AudioTime(), kSamples * kFrameTime);
+  SetState(State_Stopped);
+  EXPECT_EQ(VideoPackets(WideToUtf8(dir_.File("out.wmv"))), kSamples);
 }
 
 TEST_F(WmSinkFilterTest, VideoAloneCompletesAndIsNotHeldBack) {
