@@ -13,9 +13,10 @@
 // end to end from time 0 by their durations.
 //
 // Locking: the context's lock guards every member and every call on the writer. Configure,
-// SetFileName, the writing calls and the accessors below the build results take it; Build
-// itself does not (Configure is Build under the lock). The times are also atomic so the
-// throttle checks may read them after the lock is left.
+// SetFileName, FileName, ConfigureInput and the writing calls take it. Build and the
+// accessors of its results do not: they serve the configuring thread (Configure is Build
+// under the lock). The times and the frame count are atomic, so the throttle checks and
+// GetWrittenFrames read them without the lock.
 #pragma once
 
 #include <atomic>
