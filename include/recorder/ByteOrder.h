@@ -30,6 +30,11 @@ using ByteSpan = std::span<const uint8_t>;
          static_cast<uint32_t>(bytes[offset + 3]) << 24;
 }
 
+[[nodiscard]] constexpr std::optional<uint64_t> rl64(ByteSpan bytes, size_t offset) {
+  if (!FitsIn(bytes, offset, 8)) return std::nullopt;
+  return static_cast<uint64_t>(*rl32(bytes, offset + 4)) << 32 | *rl32(bytes, offset);
+}
+
 // Writers for buffers the caller has sized; used to build headers, never to parse.
 constexpr void wl16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -38,6 +43,10 @@ constexpr void wl16(uint8_t* p, uint16_t v) {
 
 constexpr void wl32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+constexpr void wl64(uint8_t* p, uint64_t v) {
+  for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 }  // namespace recorder

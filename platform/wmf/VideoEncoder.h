@@ -1,0 +1,46 @@
+// One video stream's encoding: input pictures in any of the writer's uncompressed layouts
+// are converted (and scaled to the stream size) by libswscale into pooled frames and encoded
+// by libavcodec. Nothing is allocated per picture once the pool has warmed up.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libswscale/swscale.h>
+}
+
+#include "EncoderSettings.h"
+#include "InputFormats.h"
+#include "PacketOutput.h"
+
+class VideoEncoder {
+ public:
+  VideoEncoder() = default;
+  ~VideoEncoder();
+  VideoEncoder(const VideoEncoder&) = delete;
+  VideoEncoder& operator=(const VideoEncoder&) = delete;
+
+  // Opens the encoder and the converter for pictures of `input`.
+  HRESULT Open(const VideoSettings& settings, const PictureLayout& input, bool global_header);
+  const AVCodecContext* Context() const { return encoder_; }
+
+  // One picture of `size` bytes taken at `time` (100 ns units). A picture whose time falls on
+  // the same frame slot as the previous one is dropped (S_OK): the stream keeps its frame
+  // rate and every kept picture its time.
+  HRESULT Encode(const BYTE* data, size_t size, REFERENCE_TIME time, PacketOutput& output,
+                 int stream);
+  // Drains the encoder at the end of writing.
+  HRESULT Finish(PacketOutput& output, int stream);
+
+ private:
+  HRESULT ConfigureEncoder(const VideoSettings& settings, bool global_header);
+  HRESULT NextFrame();
+
+  AVCodecContext* encoder_ = nullptr;
+  SwsContext* scaler_ = nullptr;
+  AVBufferPool* pool_ = nullptr;  // picture buffers the encoder may keep a while
+  AVFrame* frame_ = nullptr;
+  AVPacket* packet_ = nullptr;
+  PictureLayout input_;
+  int quality_ = 0;  // per-frame quality (lambda) in constant-quality mode, else 0
+  int64_t last_pts_ = AV_NOPTS_VALUE;
+};
