@@ -1,42 +1,12 @@
 // regsvr as a user runs it: a fresh registry, a module of test filters registered, listed and
 // unregistered, and the failures that must say what went wrong.
-#include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <string>
+#include "ToolProcess.h"
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string output;  // stdout and stderr together
-};
-
-class RegsvrTest : public ::testing::Test {
+class RegsvrTest : public ToolProcessTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/regsvr_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  ToolRun Regsvr(const std::string& args) {
-    const std::string command =
-        "RECAST_REGISTRY='" + dir_ + "/registry.db' '" REGSVR_PATH "' " + args + " 2>&1";
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
-  }
-
-  std::string dir_;
+  ToolRun Regsvr(const std::string& args) { return RunTool(REGSVR_PATH, args); }
 };
 
 TEST_F(RegsvrTest, RegistersListsAndUnregistersAModule) {
