@@ -222,6 +222,31 @@ TEST_F(GraphTest, ClockOnlyWhenARendererAsksForOne) {
   EXPECT_GT(second, first);
 }
 
+TEST_F(GraphTest, SeekingRestartsEveryStreamFromTheNewPosition) {
+  ASSERT_EQ(graph->RenderFile(u"gtest://x/video=20&audio=4&step=10", nullptr), S_OK);
+  auto seeking = graph.As<IMediaSeeking>();
+  LONGLONG duration = 0;
+  ASSERT_EQ(seeking->GetDuration(&duration), S_OK);
+  EXPECT_EQ(duration, 20 * 10 * 10000);  // the longer stream
+
+  ASSERT_EQ(Control()->Run(), S_OK);
+  LONG code = 0;
+  ASSERT_EQ(Events()->WaitForCompletion(kLongWaitMs, &code), S_OK);
+  LONGLONG start = 15 * 10 * 10000;
+  ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
+                                  AM_SEEKING_NoPositioning),
+            S_OK);
+  // The old completion is gone; the graph runs on and completes again.
+  ASSERT_EQ(Events()->WaitForCompletion(kLongWaitMs, &code), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+  const Stats video = RendererStats(FilterOfClass(graph.Get(), CLSID_GraphTestVideoRenderer).Get());
+  EXPECT_EQ(video.samples, 20 + 5);
+  EXPECT_EQ(video.last, 4 * 10 * 10000);  // times count from the new segment
+  OAFilterState state = -1;
+  EXPECT_EQ(Control()->GetState(0, &state), S_OK);
+  EXPECT_EQ(state, State_Running);
+}
+
 TEST_F(GraphTest, RemovingAConnectedFilterDisconnectsItsNeighbours) {
   ASSERT_EQ(graph->RenderFile(u"gtest://x/video=1&audio=1", nullptr), S_OK);
   auto source = FilterOfClass(graph.Get(), CLSID_GraphTestSource);
