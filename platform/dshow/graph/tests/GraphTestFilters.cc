@@ -111,15 +111,18 @@ class TestSource final : public CSource, public IFileSourceFilter {
 
   HRESULT Load(LPCOLESTR name, const AM_MEDIA_TYPE*) override {
     if (!name) return E_POINTER;
-    CAutoLock lock(&m_cStateLock);
-    m_name = name;
-    m_options = ParseOptions(WideToUtf8(m_name));
-    for (CSourceStream* stream : m_paStreams) static_cast<TestStream*>(stream)->Loaded(m_options);
+    const SourceOptions options = ParseOptions(WideToUtf8(name));
+    {
+      std::lock_guard lock(m_optionsLock);
+      m_name = name;
+      m_options = options;
+    }
+    for (CSourceStream* stream : m_paStreams) static_cast<TestStream*>(stream)->Loaded(options);
     return S_OK;
   }
   HRESULT GetCurFile(LPOLESTR* name, AM_MEDIA_TYPE* mt) override {
     if (!name) return E_POINTER;
-    CAutoLock lock(&m_cStateLock);
+    std::lock_guard lock(m_optionsLock);
     *name = static_cast<LPOLESTR>(CoTaskMemAlloc((m_name.size() + 1) * sizeof(WCHAR)));
     if (!*name) return E_OUTOFMEMORY;
     std::memcpy(*name, m_name.c_str(), (m_name.size() + 1) * sizeof(WCHAR));
@@ -128,13 +131,16 @@ class TestSource final : public CSource, public IFileSourceFilter {
   }
 
   SourceOptions Options() {
-    CAutoLock lock(&m_cStateLock);
+    std::lock_guard lock(m_optionsLock);
     return m_options;
   }
 
  private:
-  std::u16string m_name;   // guarded by m_cStateLock
-  SourceOptions m_options;  // guarded by m_cStateLock
+  // A leaf lock: the streaming threads read the options, and a state change holds the filter
+  // lock while it waits for them.
+  std::mutex m_optionsLock;
+  std::u16string m_name;    // guarded by m_optionsLock
+  SourceOptions m_options;  // guarded by m_optionsLock
 };
 
 TestStream::TestStream(HRESULT* phr, TestSource* filter, LPCWSTR name, const GUID& major,
