@@ -24,7 +24,30 @@ using LPSTR = char*;
 using LPCSTR = const char*;
 using LPVOID = void*;
 using LPCVOID = const void*;
+using LPBYTE = BYTE*;
+using LPDWORD = DWORD*;
 using REFERENCE_TIME = int64_t;  // 100 ns units
+
+// Text literals of the UNICODE build: TEXT("x") is a WCHAR string.
+using TCHAR = WCHAR;
+using LPTSTR = LPWSTR;
+using LPCTSTR = LPCWSTR;
+#define TEXT(s) u##s
+
+// 100 ns intervals since 1601-01-01 UTC, split as on Windows.
+struct FILETIME {
+  DWORD dwLowDateTime = 0;
+  DWORD dwHighDateTime = 0;
+};
+using PFILETIME = FILETIME*;
+
+// Accepted where Windows takes it; access control does not exist here, so it is ignored.
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength = 0;
+  LPVOID lpSecurityDescriptor = nullptr;
+  BOOL bInheritHandle = 0;
+};
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 
 // Window handles are plain integers: the GUI registers a frame sink under a handle and
 // renderers paint into whatever sink owns the handle they were given.
