@@ -2,11 +2,14 @@
 // exactly the frames and the sound recgen wrote, at the times the stream says.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <numeric>
 
 #include "FilterChain.h"
+#include "PictureSource.h"
 #include "Recordings.h"
+#include "ToneSource.h"
 #include "recorder/RecorderMediaTypes.h"
 
 namespace vendor::testing {
@@ -35,12 +38,54 @@ VIDEOINFOHEADER VideoInfoOf(const CMediaType& type) {
   return info;
 }
 
-// Frames arrive one frame duration apart from 0, as the source stamped them.
-void ExpectFrameTimes(const std::vector<ReceivedSample>& frames, REFERENCE_TIME frameTime) {
+// Frames arrive one frame duration apart from 0, as the source stamped them, and each shows
+// the frame number recgen drew into it, counting from `firstFrame`.
+void ExpectFrames(const std::vector<ReceivedSample>& frames, REFERENCE_TIME frameTime,
+                  int width, int height, uint32_t firstFrame = 0) {
   for (size_t i = 0; i < frames.size(); ++i) {
     ASSERT_EQ(static_cast<REFERENCE_TIME>(i) * frameTime, frames[i].start) << "frame " << i;
     ASSERT_EQ(frames[i].start + frameTime, frames[i].stop) << "frame " << i;
+    ASSERT_EQ(firstFrame + i,
+              recgen::ReadFrameCounter(frames[i].bytes.data(), width, width, height));
   }
+}
+
+// Mean absolute difference between a decoded plane and the picture recgen encoded.
+double PlaneDifference(const uint8_t* decoded, const uint8_t* original, int originalStride,
+                       int width, int height) {
+  double sum = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x)
+      sum += std::abs(decoded[y * width + x] - original[y * originalStride + x]);
+  }
+  return sum / (width * height);
+}
+
+// Signal to noise ratio in dB of decoded sound against the tone recgen encoded, at the best
+// alignment within the codec's delay.
+double SignalToNoise(const std::vector<ReceivedSample>& sound, int sampleRate) {
+  constexpr int kMaxDelay = 64;
+  std::vector<int16_t> decoded;
+  for (const ReceivedSample& sample : sound) {
+    const size_t count = sample.bytes.size() / kPcmSampleBytes;
+    const size_t at = decoded.size();
+    decoded.resize(at + count);
+    std::memcpy(decoded.data() + at, sample.bytes.data(), count * kPcmSampleBytes);
+  }
+  const std::vector<int16_t> tone =
+      recgen::ToneSource(sampleRate).Next(static_cast<int>(decoded.size()));
+  double best = -100;
+  for (int delay = 0; delay < kMaxDelay && static_cast<size_t>(delay) < decoded.size(); ++delay) {
+    double signal = 0;
+    double noise = 0;
+    for (size_t i = 0; i + delay < decoded.size(); ++i) {
+      const double expected = tone[i];
+      signal += expected * expected;
+      noise += (decoded[i + delay] - expected) * (decoded[i + delay] - expected);
+    }
+    best = std::max(best, 10 * std::log10(signal / std::max(noise, 1.0)));
+  }
+  return best;
 }
 
 class DecodeEveryCoding : public ::testing::TestWithParam<Coding> {};
@@ -63,7 +108,7 @@ TEST_P(DecodeEveryCoding, GivesEveryFrameAndTheWholeSound) {
   EXPECT_EQ(144, info.bmiHeader.biHeight);
   const auto frames = chain.VideoSink().Samples();
   ASSERT_EQ(summary.frames, static_cast<int64_t>(frames.size()));
-  ExpectFrameTimes(frames, kFrame25);
+  ExpectFrames(frames, kFrame25, 176, 144);
   EXPECT_EQ(176u * 144u * 3u / 2u, frames.front().bytes.size());
 
   WAVEFORMATEX wave{};
@@ -82,6 +127,7 @@ TEST_P(DecodeEveryCoding, GivesEveryFrameAndTheWholeSound) {
             bytes);
   for (size_t i = 0; i < sound.size(); ++i)
     ASSERT_EQ(static_cast<REFERENCE_TIME>(i) * recorder::kAudioBlockDuration, sound[i].start);
+  EXPECT_GT(SignalToNoise(sound, coding.sampleRate), 15.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -94,6 +140,33 @@ INSTANTIATE_TEST_SUITE_P(
                       Coding{recgen::VideoCodec::H264, recorder::kAudioG711A, 8000},
                       Coding{recgen::VideoCodec::Mpeg4Sh, recorder::kAudioG7221, 16000}),
     Name);
+
+// YV12 holds V before U, I420 U before V: each plane must match the picture encoded.
+TEST(RecorderDecoders, PlanesComeInTheOrderOfTheConnectedSubtype) {
+  recgen::Options options = SmallRecording("planes.264");
+  options.frames = 10;
+  recgen::WriteRecording(options);
+  recgen::PictureSource pictures(176, 144);
+  const AVFrame& original = *pictures.Render(0);
+  for (const GUID* subtype : {&MEDIASUBTYPE_YV12, &MEDIASUBTYPE_I420}) {
+    FilterChain chain;
+    chain.VideoSink().AcceptOnly(*subtype);
+    ASSERT_EQ(S_OK, chain.Load(options.output));
+    chain.Connect(Decoders::Both, false);
+    chain.Play();
+    const auto frames = chain.VideoSink().Samples();
+    ASSERT_FALSE(frames.empty());
+    const uint8_t* luma = frames.front().bytes.data();
+    const uint8_t* second = luma + 176 * 144;
+    const uint8_t* third = second + 88 * 72;
+    const bool yv12 = subtype == &MEDIASUBTYPE_YV12;
+    EXPECT_LT(PlaneDifference(luma, original.data[0], original.linesize[0], 176, 144), 4.0);
+    EXPECT_LT(PlaneDifference(yv12 ? third : second, original.data[1], original.linesize[1], 88, 72),
+              4.0);
+    EXPECT_LT(PlaneDifference(yv12 ? second : third, original.data[2], original.linesize[2], 88, 72),
+              4.0);
+  }
+}
 
 TEST(RecorderDecoders, VideoOnlyStreamDecodesWithAnEmptyAudioPath) {
   recgen::Options options = SmallRecording("video-only.mp4");
@@ -124,7 +197,7 @@ TEST(RecorderDecoders, NarrowNtscPicturesKeepTheirSize) {
   EXPECT_EQ(120, info.bmiHeader.biHeight);
   const auto frames = chain.VideoSink().Samples();
   ASSERT_EQ(summary.frames, static_cast<int64_t>(frames.size()));
-  ExpectFrameTimes(frames, recorder::kUnitsPerSecond / 30);
+  ExpectFrames(frames, recorder::kUnitsPerSecond / 30, 176, 120);
   LONGLONG duration = 0;
   ASSERT_EQ(S_OK, chain.Seeking().GetDuration(&duration));
   EXPECT_EQ(summary.duration, duration);
@@ -160,7 +233,7 @@ TEST(RecorderDecoders, SeekingDecodesFromTheNextKeyGroupOn) {
   chain.Play();
   const auto frames = chain.VideoSink().Samples();
   EXPECT_EQ(40u, frames.size());
-  ExpectFrameTimes(frames, kFrame25);
+  ExpectFrames(frames, kFrame25, 176, 144, 60);
   EXPECT_EQ(60 * kFrame25, chain.VideoSink().SegmentStart());
 }
 

@@ -15,7 +15,8 @@ TestSink::TestSink(const GUID& majorType)
     : CBaseRenderer(CLSID_TestSink, "Test sink", nullptr, &g_ignored), majorType_(majorType) {}
 
 HRESULT TestSink::CheckMediaType(const CMediaType* pmt) {
-  return *pmt->Type() == majorType_ ? S_OK : E_FAIL;
+  if (*pmt->Type() != majorType_) return E_FAIL;
+  return subtype_ == GUID_NULL || *pmt->Subtype() == subtype_ ? S_OK : E_FAIL;
 }
 
 HRESULT TestSink::DoRenderSample(IMediaSample* pSample) {

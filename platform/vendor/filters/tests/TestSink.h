@@ -22,6 +22,8 @@ class TestSink final : public CBaseRenderer {
   explicit TestSink(const GUID& majorType);
 
   HRESULT CheckMediaType(const CMediaType* pmt) override;
+  // Takes only this subtype from now on (before connecting).
+  void AcceptOnly(const GUID& subtype) { subtype_ = subtype; }
   HRESULT DoRenderSample(IMediaSample* pSample) override;
   HRESULT EndOfStream() override;
   // A flush forgets what arrived before it (it was played before a seek).
@@ -36,6 +38,7 @@ class TestSink final : public CBaseRenderer {
 
  private:
   const GUID majorType_;
+  GUID subtype_ = GUID_NULL;  // any, while null
   std::mutex lock_;  // guards samples_ and ended_
   std::condition_variable changed_;
   std::vector<ReceivedSample> samples_;
