@@ -336,6 +336,9 @@ class CBaseOutputPin : public CBasePin {
   HRESULT Inactive() override;
 
  protected:
+  // Sizes the allocator (DecideBufferSize) and hands it to the input pin; releases it on failure.
+  HRESULT OfferAllocator(IMemInputPin* pPin, IMemAllocator** ppAlloc, ALLOCATOR_PROPERTIES* pProps);
+
   // The connection's allocator and input pin: set while connecting (stopped), read by the
   // streaming thread.
   IMemAllocator* m_pAllocator = nullptr;  // AddRef'd

@@ -63,7 +63,27 @@ HRESULT CRendererInputPin::BreakConnect() {
 CBaseRenderer::CBaseRenderer(REFCLSID clsid, const char* name, IUnknown* outer, HRESULT*)
     : CBaseFilter(name, outer, &m_InterfaceLock, clsid) {}
 
-CBaseRenderer::~CBaseRenderer() { delete m_pInputPin; }
+CBaseRenderer::~CBaseRenderer() {
+  if (m_pPosition) m_pPosition->Release();
+  delete m_pInputPin;
+}
+
+HRESULT CBaseRenderer::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+  if (riid != IID_IMediaSeeking && riid != IID_IMediaPosition) {
+    return CBaseFilter::NonDelegatingQueryInterface(riid, ppv);
+  }
+  if (!ppv) return E_POINTER;
+  CAutoLock lock(&m_InterfaceLock);
+  if (!m_pPosition) {
+    CBasePin* input = GetPin(0);
+    if (!input) return E_OUTOFMEMORY;
+    HRESULT hr = S_OK;
+    auto* position = new CRendererPosPassThru("Renderer Seeking Pass Thru", GetOwner(), &hr, input);
+    position->NonDelegatingQueryInterface(IID_IUnknown, reinterpret_cast<void**>(&m_pPosition));
+    m_pRendererPosition = position;
+  }
+  return m_pPosition->QueryInterface(riid, ppv);
+}
 
 CBasePin* CBaseRenderer::GetPin(int n) {
   if (n != 0) return nullptr;
@@ -106,6 +126,7 @@ HRESULT CBaseRenderer::Stop() {
   }
   m_wake.notify_all();
   m_evComplete.Set();
+  if (CRendererPosPassThru* position = m_pRendererPosition) position->ResetMediaTime();
   if (wasActive) OnStopStreaming();
   return hr;
 }
@@ -166,7 +187,10 @@ HRESULT CBaseRenderer::Receive(IMediaSample* pSample) {
     m_evComplete.Set();
   }
   hr = WaitForRenderTime(pSample);
-  if (hr == S_OK) hr = DoRenderSample(pSample);
+  if (hr == S_OK) {
+    if (CRendererPosPassThru* position = m_pRendererPosition) position->RegisterMediaTime(pSample);
+    hr = DoRenderSample(pSample);
+  }
   {
     std::lock_guard guard(m_sampleLock);
     m_bHaveSample = false;

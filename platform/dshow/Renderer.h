@@ -21,6 +21,8 @@
 //     the filter runs with the end of stream received. A flush or Stop clears it.
 //   - Stop and BeginFlush release a Receive waiting in the renderer; it returns S_OK without
 //     rendering.
+//   - IMediaSeeking and IMediaPosition are answered by a CRendererPosPassThru aggregated into
+//     the filter: calls go upstream, the current position is the last rendered sample's start.
 //
 // Locks: m_InterfaceLock is the filter lock; m_sampleLock (a leaf, never held while calling out)
 // guards the streaming flags below and is what a waiting Receive sleeps on.
@@ -30,6 +32,7 @@
 #include <mutex>
 
 #include "Filter.h"
+#include "Seeking.h"
 
 class CBaseRenderer;
 
@@ -54,6 +57,9 @@ class CBaseRenderer : public CBaseFilter {
  public:
   CBaseRenderer(REFCLSID clsid, const char* name, IUnknown* outer, HRESULT* phr);
   ~CBaseRenderer() override;
+
+  // IMediaSeeking and IMediaPosition (the pass-through, made on first request), then the base.
+  HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
 
   int GetPinCount() override { return 1; }
   CBasePin* GetPin(int n) override;
@@ -91,6 +97,10 @@ class CBaseRenderer : public CBaseFilter {
 
   CCritSec m_InterfaceLock;  // the filter lock
   CRendererInputPin* m_pInputPin = nullptr;  // owned; created on first GetPin
+  // The seeking pass-through: its inner unknown (owned; made under m_InterfaceLock) and the
+  // object itself, read by the streaming thread to record sample times.
+  IUnknown* m_pPosition = nullptr;
+  std::atomic<CRendererPosPassThru*> m_pRendererPosition{nullptr};
 
   std::mutex m_sampleLock;
   std::condition_variable m_wake;  // state changes, flushes
