@@ -1,14 +1,14 @@
 #include "ModuleRegistration.h"
 
+#include <string>
+
 #include "MediaGuids.h"
-#include "RecorderFilterIds.h"
 #include "Registry.h"
 #include "recorder/RecorderMediaTypes.h"
 
 namespace vendor {
 namespace {
 
-constexpr char kThreadingModel[] = "Both";
 constexpr char kMediaTypeKey[] = "Media Type";
 constexpr char kExtensionsKey[] = "Media Type\\Extensions";
 constexpr char kSourceFilterValue[] = "Source Filter";
@@ -17,21 +17,13 @@ constexpr const char* kExtensions[] = {".mp4", ".264", ".qrl"};
 // as it stands at the start of the file. Each numbered value is one way to match.
 constexpr const char* kMagicChecks[] = {"0,4,,34484C51", "0,4,,344D4C51", "0,4,,344D5348"};
 
-struct FilterClass {
-  const GUID* clsid;
-  const char* name;
-};
-constexpr FilterClass kClasses[] = {
-    {&CLSID_RecorderFileSource, kRecorderFileSourceName},
-    {&CLSID_RecorderVideoDecoder, kRecorderVideoDecoderName},
-    {&CLSID_RecorderAudioDecoder, kRecorderAudioDecoderName},
-};
-
-std::string ClassKey(const GUID& clsid) { return "CLSID\\" + GuidToString(clsid); }
-
 std::string CheckBytesKey() {
   return std::string(kMediaTypeKey) + "\\" + GuidToString(MEDIATYPE_Stream) + "\\" +
          GuidToString(MEDIASUBTYPE_RecorderStream);
+}
+
+std::string ExtensionKey(const char* extension) {
+  return std::string(kExtensionsKey) + "\\" + extension;
 }
 
 // Keeps the first failure of a run of registry calls.
@@ -47,22 +39,15 @@ LONG IgnoreMissing(LONG result) { return result == ERROR_FILE_NOT_FOUND ? ERROR_
 
 }  // namespace
 
-HRESULT RegisterRecorderFilters(const std::string& modulePath) {
+HRESULT RegisterRecorderFiles(REFCLSID sourceClass) {
   Outcome outcome;
-  for (const FilterClass& filter : kClasses) {
-    const std::string key = ClassKey(*filter.clsid);
-    outcome += reg::SetString(HKEY_CLASSES_ROOT, key, "", filter.name);
-    outcome += reg::SetString(HKEY_CLASSES_ROOT, key + "\\InprocServer32", "", modulePath);
-    outcome += reg::SetString(HKEY_CLASSES_ROOT, key + "\\InprocServer32", "ThreadingModel",
-                              kThreadingModel);
-  }
-  const std::string source = GuidToString(CLSID_RecorderFileSource);
+  const std::string source = GuidToString(sourceClass);
   const std::string checks = CheckBytesKey();
   for (size_t i = 0; i < std::size(kMagicChecks); ++i)
     outcome += reg::SetString(HKEY_CLASSES_ROOT, checks, std::to_string(i), kMagicChecks[i]);
   outcome += reg::SetString(HKEY_CLASSES_ROOT, checks, kSourceFilterValue, source);
   for (const char* extension : kExtensions) {
-    const std::string key = std::string(kExtensionsKey) + "\\" + extension;
+    const std::string key = ExtensionKey(extension);
     outcome += reg::SetString(HKEY_CLASSES_ROOT, key, kSourceFilterValue, source);
     outcome += reg::SetString(HKEY_CLASSES_ROOT, key, "Media Type", GuidToString(MEDIATYPE_Stream));
     outcome += reg::SetString(HKEY_CLASSES_ROOT, key, "Subtype",
@@ -71,14 +56,11 @@ HRESULT RegisterRecorderFilters(const std::string& modulePath) {
   return outcome.Result();
 }
 
-HRESULT UnregisterRecorderFilters() {
+HRESULT UnregisterRecorderFiles() {
   Outcome outcome;
-  for (const FilterClass& filter : kClasses)
-    outcome += IgnoreMissing(reg::DeleteTree(HKEY_CLASSES_ROOT, ClassKey(*filter.clsid)));
   outcome += IgnoreMissing(reg::DeleteTree(HKEY_CLASSES_ROOT, CheckBytesKey()));
   for (const char* extension : kExtensions)
-    outcome += IgnoreMissing(
-        reg::DeleteTree(HKEY_CLASSES_ROOT, std::string(kExtensionsKey) + "\\" + extension));
+    outcome += IgnoreMissing(reg::DeleteTree(HKEY_CLASSES_ROOT, ExtensionKey(extension)));
   return outcome.Result();
 }
 

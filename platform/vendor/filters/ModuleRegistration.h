@@ -1,18 +1,16 @@
-// Registry entries of libRecorderFilters: the class keys of its three filters, and the file
-// source's claim on recorder files, by the magic at offset 0 (check bytes under
-// HKCR\Media Type\{MEDIATYPE_Stream}\{MEDIASUBTYPE_RecorderStream}) and by extension (under
-// HKCR\Media Type\Extensions).
+// The recorder file source's claim on recorder files: by the magic at offset 0 (check bytes
+// under HKCR\Media Type\{MEDIATYPE_Stream}\{MEDIASUBTYPE_RecorderStream}) and by extension
+// (".mp4", ".264", ".qrl" under HKCR\Media Type\Extensions), each naming the source class.
 #pragma once
 
-#include <string>
-
+#include "Guid.h"
 #include "HResult.h"
 
 namespace vendor {
 
-// Writes every entry; `modulePath` is this module's file. The first failure is returned.
-HRESULT RegisterRecorderFilters(const std::string& modulePath);
-// Removes every entry written by RegisterRecorderFilters; missing entries are no failure.
-HRESULT UnregisterRecorderFilters();
+// Writes every entry; the first failure is returned.
+HRESULT RegisterRecorderFiles(REFCLSID sourceClass);
+// Removes the entries; missing entries are no failure.
+HRESULT UnregisterRecorderFiles();
 
 }  // namespace vendor

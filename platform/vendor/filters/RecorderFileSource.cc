@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "FileSourceSeeking.h"
 #include "RecorderFilterIds.h"
 #include "WideString.h"
 
@@ -19,11 +20,16 @@ CUnknown* RecorderFileSource::CreateInstance(IUnknown* outer, HRESULT* phr) {
 RecorderFileSource::~RecorderFileSource() {
   // The thread uses the pins and the index: it ends first.
   streamer_.reset();
+  seeking_.reset();
 }
 
 HRESULT RecorderFileSource::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   if (riid == IID_IFileSourceFilter) return GetInterface(static_cast<IFileSourceFilter*>(this), ppv);
-  if (riid == IID_IMediaSeeking) return GetInterface(static_cast<IMediaSeeking*>(this), ppv);
+  if (riid == IID_IMediaSeeking) {
+    CAutoLock lock(&m_lock);
+    if (!seeking_) return E_NOINTERFACE;  // nothing to seek before a file is loaded
+    return seeking_->NonDelegatingQueryInterface(riid, ppv);
+  }
   return CBaseFilter::NonDelegatingQueryInterface(riid, ppv);
 }
 
@@ -53,8 +59,10 @@ HRESULT RecorderFileSource::Load(LPCOLESTR pszFileName, const AM_MEDIA_TYPE*) {
   video_ = std::make_unique<SourcePin>(this, &m_lock, &hr, PinKind::Video);
   audio_ = std::make_unique<SourcePin>(this, &m_lock, &hr, PinKind::Audio);
   streamer_ = std::make_unique<SourceStreamer>(*video_, *audio_);
+  seeking_ = std::make_unique<FileSourceSeeking>(this, &m_lock, index_.Duration());
   if (SUCCEEDED(hr)) hr = streamer_->Prepare(index_);
   if (FAILED(hr)) {
+    seeking_.reset();
     streamer_.reset();
     audio_.reset();
     video_.reset();
@@ -103,6 +111,21 @@ HRESULT RecorderFileSource::Pause() {
   hr = streamer_->Play(RangeFromStart());
   if (FAILED(hr)) CBaseFilter::Stop();
   return hr;
+}
+
+HRESULT RecorderFileSource::Reposition(REFERENCE_TIME start, REFERENCE_TIME stop) {
+  start_ = start;
+  stop_ = stop;
+  if (!IsActive() || !streamer_) return S_OK;
+  // Release the thread from downstream, stop its run, and start again from the new place.
+  for (SourcePin* pin : {video_.get(), audio_.get()}) {
+    if (pin->IsConnected()) pin->DeliverBeginFlush();
+  }
+  streamer_->StopRun();
+  for (SourcePin* pin : {video_.get(), audio_.get()}) {
+    if (pin->IsConnected()) pin->DeliverEndFlush();
+  }
+  return streamer_->Play(RangeFromStart());
 }
 
 HRESULT RecorderFileSource::Stop() {

@@ -7,7 +7,8 @@
 //
 // Locks: m_lock is the filter lock (state changes, connections, Load, seeking); the streaming
 // thread never takes it. A state change or seek that needs the thread to stop first releases
-// it from downstream (decommit, flush) and then waits for it under m_lock.
+// it from downstream (decommit, flush) and then waits for it under m_lock. Seeking
+// (FileSourceSeeking) runs under m_lock too.
 #pragma once
 
 #include <memory>
@@ -21,7 +22,9 @@
 
 namespace vendor {
 
-class RecorderFileSource final : public CBaseFilter, public IFileSourceFilter, public IMediaSeeking {
+class FileSourceSeeking;
+
+class RecorderFileSource final : public CBaseFilter, public IFileSourceFilter {
  public:
   static CUnknown* CreateInstance(IUnknown* outer, HRESULT* phr);
   ~RecorderFileSource() override;
@@ -43,37 +46,18 @@ class RecorderFileSource final : public CBaseFilter, public IFileSourceFilter, p
   HRESULT Load(LPCOLESTR pszFileName, const AM_MEDIA_TYPE* pmt) override;
   HRESULT GetCurFile(LPOLESTR* ppszFileName, AM_MEDIA_TYPE* pmt) override;
 
-  // IMediaSeeking, in media time (100 ns) only, at rate 1.
-  HRESULT GetCapabilities(DWORD* pCapabilities) override;
-  HRESULT CheckCapabilities(DWORD* pCapabilities) override;
-  HRESULT IsFormatSupported(const GUID* pFormat) override;
-  HRESULT QueryPreferredFormat(GUID* pFormat) override;
-  HRESULT GetTimeFormat(GUID* pFormat) override;
-  HRESULT IsUsingTimeFormat(const GUID* pFormat) override;
-  HRESULT SetTimeFormat(const GUID* pFormat) override;
-  HRESULT GetDuration(LONGLONG* pDuration) override;
-  HRESULT GetStopPosition(LONGLONG* pStop) override;
-  // The file time reached by the samples delivered so far.
-  HRESULT GetCurrentPosition(LONGLONG* pCurrent) override;
-  HRESULT ConvertTimeFormat(LONGLONG* pTarget, const GUID* pTargetFormat, LONGLONG Source,
-                            const GUID* pSourceFormat) override;
-  // A new current position restarts playback at the first resumable group at or after it.
-  HRESULT SetPositions(LONGLONG* pCurrent, DWORD dwCurrentFlags, LONGLONG* pStop,
-                       DWORD dwStopFlags) override;
-  HRESULT GetPositions(LONGLONG* pCurrent, LONGLONG* pStop) override;
-  HRESULT GetAvailable(LONGLONG* pEarliest, LONGLONG* pLatest) override;
-  HRESULT SetRate(double dRate) override;
-  HRESULT GetRate(double* pdRate) override;
-  HRESULT GetPreroll(LONGLONG* pllPreroll) override;
-
   const FileIndex& Index() const { return index_; }
+
+  // Playback from `start` (file time) up to `stop` from the next run on, or at once when
+  // active: the run in progress is flushed and playback starts again (m_lock held).
+  HRESULT Reposition(REFERENCE_TIME start, REFERENCE_TIME stop);
+  // Where runs stop, from the next run on (m_lock held).
+  void SetStop(REFERENCE_TIME stop) { stop_ = stop; }
 
  private:
   explicit RecorderFileSource(IUnknown* outer);
   // The run from the current start position (m_lock held).
   PlayRange RangeFromStart() const;
-  // Moves the start to `current` and `stop`, restarting the run when active (m_lock held).
-  HRESULT Reposition(REFERENCE_TIME current, REFERENCE_TIME stop);
 
   CCritSec m_lock;  // the filter lock
   // Set once by Load (m_lock held, stopped); read by the pins and the streaming thread after.
@@ -82,6 +66,8 @@ class RecorderFileSource final : public CBaseFilter, public IFileSourceFilter, p
   std::unique_ptr<SourcePin> video_;
   std::unique_ptr<SourcePin> audio_;
   std::unique_ptr<SourceStreamer> streamer_;
+  // IMediaSeeking, aggregated; made by Load. Its positions are guarded by m_lock.
+  std::unique_ptr<FileSourceSeeking> seeking_;
   // Guarded by m_lock: where the next run starts (file time) and where runs stop.
   REFERENCE_TIME start_ = 0;
   REFERENCE_TIME stop_ = 0;

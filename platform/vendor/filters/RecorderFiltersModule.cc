@@ -1,101 +1,84 @@
 // libRecorderFilters: the recorder file source and the recorder video and audio decoders as
 // an in-process COM server with the four module exports.
-#include <dlfcn.h>
-
-#include <atomic>
-#include <new>
-
-#include "ComBase.h"
+#include "ClassFactory.h"
 #include "ComRuntime.h"
+#include "MediaGuids.h"
 #include "ModuleRegistration.h"
 #include "RecorderAudioDecoder.h"
 #include "RecorderFileSource.h"
 #include "RecorderFilterIds.h"
 #include "RecorderVideoDecoderFilter.h"
+#include "Registration.h"
+#include "recorder/RecorderMediaTypes.h"
 
 namespace vendor {
 namespace {
 
-using CreateFunction = CUnknown* (*)(IUnknown* outer, HRESULT* phr);
+// What the filter mapper records of each filter: merit, pins and pin media types.
+const AMOVIESETUP_MEDIATYPE kRecorderVideoTypes[] = {
+    {&MEDIATYPE_RecorderStream, &MEDIASUBTYPE_RecorderVideo},
+    {&MEDIATYPE_RecorderStream, &MEDIASUBTYPE_RecorderVideo2}};
+// ADPCM has no subtype of its own: its type carries a null subtype.
+const AMOVIESETUP_MEDIATYPE kRecorderAudioTypes[] = {
+    {&MEDIATYPE_RecorderStream, &MEDIASUBTYPE_RecorderAudioG722},
+    {&MEDIATYPE_RecorderStream, &MEDIASUBTYPE_RecorderAudio711},
+    {&MEDIATYPE_RecorderStream, &MEDIASUBTYPE_NULL},
+    {&MEDIATYPE_RecorderNoAudio, &MEDIASUBTYPE_RecorderNoAudio}};
+const AMOVIESETUP_MEDIATYPE kDecodedVideoTypes[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_YV12},
+                                                    {&MEDIATYPE_Video, &MEDIASUBTYPE_I420}};
+const AMOVIESETUP_MEDIATYPE kDecodedAudioTypes[] = {{&MEDIATYPE_Audio, &MEDIASUBTYPE_PCM}};
 
-struct ClassEntry {
-  const GUID* clsid;
-  CreateFunction create;
+const AMOVIESETUP_PIN kSourcePins[] = {
+    {u"Video", FALSE, TRUE, FALSE, FALSE, &CLSID_NULL, nullptr, std::size(kRecorderVideoTypes),
+     kRecorderVideoTypes},
+    {u"Audio", FALSE, TRUE, FALSE, FALSE, &CLSID_NULL, nullptr, std::size(kRecorderAudioTypes),
+     kRecorderAudioTypes}};
+const AMOVIESETUP_PIN kVideoDecoderPins[] = {
+    {u"XForm In", FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, nullptr, std::size(kRecorderVideoTypes),
+     kRecorderVideoTypes},
+    {u"XForm Out", FALSE, TRUE, FALSE, FALSE, &CLSID_NULL, nullptr, std::size(kDecodedVideoTypes),
+     kDecodedVideoTypes}};
+const AMOVIESETUP_PIN kAudioDecoderPins[] = {
+    {u"XForm In", FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, nullptr, std::size(kRecorderAudioTypes),
+     kRecorderAudioTypes},
+    {u"XForm Out", FALSE, TRUE, FALSE, FALSE, &CLSID_NULL, nullptr, std::size(kDecodedAudioTypes),
+     kDecodedAudioTypes}};
+
+const AMOVIESETUP_FILTER kSourceSetup = {&CLSID_RecorderFileSource, u"Recorder File Source",
+                                         MERIT_UNLIKELY, std::size(kSourcePins), kSourcePins};
+const AMOVIESETUP_FILTER kVideoDecoderSetup = {&CLSID_RecorderVideoDecoder,
+                                               u"Recorder Video Decoder", MERIT_NORMAL,
+                                               std::size(kVideoDecoderPins), kVideoDecoderPins};
+const AMOVIESETUP_FILTER kAudioDecoderSetup = {&CLSID_RecorderAudioDecoder,
+                                               u"Recorder Audio Decoder", MERIT_NORMAL,
+                                               std::size(kAudioDecoderPins), kAudioDecoderPins};
+
+const CFactoryTemplate kTemplates[] = {
+    {kSourceSetup.strName, &CLSID_RecorderFileSource, RecorderFileSource::CreateInstance,
+     &kSourceSetup},
+    {kVideoDecoderSetup.strName, &CLSID_RecorderVideoDecoder,
+     RecorderVideoDecoderFilter::CreateInstance, &kVideoDecoderSetup},
+    {kAudioDecoderSetup.strName, &CLSID_RecorderAudioDecoder,
+     RecorderAudioDecoder::CreateInstance, &kAudioDecoderSetup},
 };
-constexpr ClassEntry kEntries[] = {
-    {&CLSID_RecorderFileSource, RecorderFileSource::CreateInstance},
-    {&CLSID_RecorderVideoDecoder, RecorderVideoDecoderFilter::CreateInstance},
-    {&CLSID_RecorderAudioDecoder, RecorderAudioDecoder::CreateInstance},
-};
-
-std::atomic<LONG> g_serverLocks{0};  // LockServer(TRUE) calls not yet undone
-
-// The class object of one filter class.
-class FilterFactory final : public CUnknown, public IClassFactory {
- public:
-  explicit FilterFactory(CreateFunction create) : CUnknown("FilterFactory", nullptr), create_(create) {}
-
-  DECLARE_IUNKNOWN
-  HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
-    if (riid == IID_IClassFactory) return GetInterface(static_cast<IClassFactory*>(this), ppv);
-    return CUnknown::NonDelegatingQueryInterface(riid, ppv);
-  }
-
-  HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (outer && riid != IID_IUnknown) return CLASS_E_NOAGGREGATION;
-    HRESULT hr = S_OK;
-    CUnknown* object = create_(outer, &hr);
-    if (!object) return FAILED(hr) ? hr : E_OUTOFMEMORY;
-    object->NonDelegatingAddRef();
-    if (SUCCEEDED(hr)) hr = object->NonDelegatingQueryInterface(riid, ppv);
-    object->NonDelegatingRelease();
-    return hr;
-  }
-
-  HRESULT LockServer(BOOL lock) override {
-    g_serverLocks += lock ? 1 : -1;
-    return S_OK;
-  }
-
- private:
-  const CreateFunction create_;
-};
-
-std::string ModulePath() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&ModulePath), &info) == 0 || !info.dli_fname) return {};
-  return info.dli_fname;
-}
 
 }  // namespace
 }  // namespace vendor
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  for (const vendor::ClassEntry& entry : vendor::kEntries) {
-    if (*entry.clsid != clsid) continue;
-    if (riid != IID_IClassFactory && riid != IID_IUnknown) return E_NOINTERFACE;
-    auto* factory = new (std::nothrow) vendor::FilterFactory(entry.create);
-    if (!factory) return E_OUTOFMEMORY;
-    factory->NonDelegatingAddRef();
-    const HRESULT hr = factory->NonDelegatingQueryInterface(riid, ppv);
-    factory->NonDelegatingRelease();
-    return hr;
-  }
-  return CLASS_E_CLASSNOTAVAILABLE;
+  return AMGetClassObject(vendor::kTemplates, clsid, riid, ppv);
 }
 
-STDAPI DllCanUnloadNow() {
-  return CBaseObject::ObjectsActive() == 0 && vendor::g_serverLocks == 0 ? S_OK : S_FALSE;
-}
+STDAPI DllCanUnloadNow() { return AMCanUnloadNow(); }
 
 STDAPI DllRegisterServer() {
-  const std::string path = vendor::ModulePath();
-  if (path.empty()) return E_FAIL;
-  return vendor::RegisterRecorderFilters(path);
+  const HRESULT hr = AMRegisterServer(vendor::kTemplates);
+  if (FAILED(hr)) return hr;
+  return vendor::RegisterRecorderFiles(CLSID_RecorderFileSource);
 }
 
-STDAPI DllUnregisterServer() { return vendor::UnregisterRecorderFilters(); }
+STDAPI DllUnregisterServer() {
+  const HRESULT files = vendor::UnregisterRecorderFiles();
+  const HRESULT classes = AMUnregisterServer(vendor::kTemplates);
+  return FAILED(files) ? files : classes;
+}

@@ -35,6 +35,14 @@ HRESULT FilterChain::Load(const std::string& path) {
   return source_->Load(Utf8ToWide(path).c_str(), nullptr);
 }
 
+IMediaSeeking& FilterChain::Seeking() {
+  if (!seeking_) {
+    EXPECT_EQ(S_OK, source_->GetPin(0)->QueryInterface(IID_IMediaSeeking,
+                                                     seeking_.ReleaseAndGetVoidAddress()));
+  }
+  return *seeking_;
+}
+
 void FilterChain::Connect(Decoders decoders, bool withAudio) {
   decoding_ = decoders == Decoders::Both;
   withAudio_ = withAudio;

@@ -32,7 +32,8 @@ class FilterChain {
   void Play();
 
   RecorderFileSource& Source() { return *source_; }
-  IMediaSeeking& Seeking() { return *source_; }
+  // The source's seeking, as its video pin hands it out.
+  IMediaSeeking& Seeking();
   TestSink& VideoSink() { return *videoSink_; }
   TestSink& AudioSink() { return *audioSink_; }
   bool WithAudio() const { return withAudio_; }
@@ -48,6 +49,7 @@ class FilterChain {
   TestSink* videoSink_ = nullptr;
   TestSink* audioSink_ = nullptr;
   ComPtr<IBaseFilter> held_[5];
+  ComPtr<IMediaSeeking> seeking_;
   bool decoding_ = false;
   bool withAudio_ = true;
 };

@@ -227,9 +227,16 @@ TEST(RecorderDecoders, SeekingDecodesFromTheNextKeyGroupOn) {
   FilterChain chain;
   ASSERT_EQ(S_OK, chain.Load(options.output));
   chain.Connect(Decoders::Both);
+  // Seeking reaches the source from the renderer through the decoder.
+  ComPtr<IMediaSeeking> seeking;
+  ASSERT_EQ(S_OK, chain.VideoSink().NonDelegatingQueryInterface(
+                      IID_IMediaSeeking, seeking.ReleaseAndGetVoidAddress()));
+  LONGLONG duration = 0;
+  ASSERT_EQ(S_OK, seeking->GetDuration(&duration));
+  EXPECT_EQ(100 * kFrame25, duration);
   LONGLONG middle = 50 * kFrame25;  // key groups start every 20 frames
-  ASSERT_EQ(S_OK, chain.Seeking().SetPositions(&middle, AM_SEEKING_AbsolutePositioning, nullptr,
-                                               AM_SEEKING_NoPositioning));
+  ASSERT_EQ(S_OK, seeking->SetPositions(&middle, AM_SEEKING_AbsolutePositioning, nullptr,
+                                        AM_SEEKING_NoPositioning));
   chain.Play();
   const auto frames = chain.VideoSink().Samples();
   EXPECT_EQ(40u, frames.size());
