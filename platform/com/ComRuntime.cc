@@ -70,7 +70,8 @@ class ModuleCache {
     module.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module.handle) {
       const char* reason = dlerror();
-      OutputDebugStringA(("COM: cannot load " + path + ": " + (reason ? reason : "") + "\n").c_str());
+      OutputDebugStringA(
+          ("COM: cannot load " + path + ": " + (reason ? reason : "") + "\n").c_str());
       return CO_E_DLLNOTFOUND;
     }
     module.get_class_object =
@@ -128,9 +129,7 @@ HRESULT GetModuleClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
 
 }  // namespace
 
-HRESULT CoInitialize(LPVOID reserved) {
-  return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED);
-}
+HRESULT CoInitialize(LPVOID reserved) { return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED); }
 
 HRESULT CoInitializeEx(LPVOID reserved, DWORD coinit) {
   if (reserved) return E_INVALIDARG;
@@ -167,8 +166,7 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsctx, LPVOID server_info, REFII
   return GetModuleClassObject(clsid, riid, ppv);
 }
 
-HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD clsctx, REFIID riid,
-                         LPVOID* ppv) {
+HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD clsctx, REFIID riid, LPVOID* ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   IClassFactory* factory = nullptr;

@@ -90,6 +90,7 @@ int StringFromGUID2(REFGUID guid, LPOLESTR text, int max_chars);
 // The braced form in a new CoTaskMemAlloc block, which the caller frees.
 HRESULT StringFromCLSID(REFCLSID clsid, LPOLESTR* text);
 HRESULT StringFromIID(REFIID iid, LPOLESTR* text);
-// Parses the braced form (any case). CO_E_CLASSSTRING / E_INVALIDARG on malformed text.
+// Parse the braced form (any case). Malformed text gives CO_E_CLASSSTRING (CLSIDFromString)
+// or E_INVALIDARG (IIDFromString); null text gives GUID_NULL, as on Windows.
 HRESULT CLSIDFromString(LPCOLESTR text, LPCLSID clsid);
 HRESULT IIDFromString(LPCOLESTR text, LPIID iid);

@@ -1,12 +1,9 @@
 // The calling thread's last Win32 error, set by the functions that report failure through
-// a FALSE/0/null result.
+// a FALSE/0/null result. Kept in the runtime library, so a module reads what the runtime set.
 #pragma once
 
+#include "HResult.h"
 #include "WinTypes.h"
 
-namespace recast_detail {
-inline thread_local DWORD last_error = 0;
-}
-
-inline DWORD GetLastError() { return recast_detail::last_error; }
-inline void SetLastError(DWORD error) { recast_detail::last_error = error; }
+DWORD GetLastError();
+void SetLastError(DWORD error);

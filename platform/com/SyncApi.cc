@@ -21,8 +21,10 @@ class Event {
       std::lock_guard lock(mutex_);
       signalled_ = true;
     }
-    if (manual_reset_) changed_.notify_all();
-    else changed_.notify_one();
+    if (manual_reset_)
+      changed_.notify_all();
+    else
+      changed_.notify_one();
   }
   void Reset() {
     std::lock_guard lock(mutex_);
@@ -71,7 +73,7 @@ class HandleTable {
  private:
   static constexpr uintptr_t kHandleStep = 4;  // Windows handles are multiples of 4
   std::mutex mutex_;
-  uintptr_t next_ = 0;                                             // guarded by mutex_
+  uintptr_t next_ = 0;                                            // guarded by mutex_
   std::unordered_map<uintptr_t, std::shared_ptr<Event>> events_;  // guarded by mutex_
 };
 
@@ -89,8 +91,10 @@ std::shared_ptr<Event> FindEvent(HANDLE handle) {
 }  // namespace
 
 void Sleep(DWORD milliseconds) {
-  if (milliseconds == 0) std::this_thread::yield();
-  else std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  if (milliseconds == 0)
+    std::this_thread::yield();
+  else
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 ULONGLONG GetTickCount64() {

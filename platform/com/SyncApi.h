@@ -21,8 +21,10 @@ ULONGLONG GetTickCount64();
 
 // `attributes` is ignored; `name` must be null (named events are not shared between
 // processes here): otherwise nullptr with ERROR_NOT_SUPPORTED.
-HANDLE CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manual_reset, BOOL initial_state, LPCWSTR name);
-HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manual_reset, BOOL initial_state, LPCSTR name);
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manual_reset, BOOL initial_state,
+                    LPCWSTR name);
+HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manual_reset, BOOL initial_state,
+                    LPCSTR name);
 inline HANDLE CreateEvent(LPSECURITY_ATTRIBUTES attributes, BOOL manual_reset, BOOL initial_state,
                           LPCWSTR name) {
   return CreateEventW(attributes, manual_reset, initial_state, name);

@@ -9,7 +9,6 @@
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-constexpr char32_t kMaxCodePoint = 0x10FFFF;
 constexpr char16_t kHighSurrogateFirst = 0xD800;
 constexpr char16_t kLowSurrogateFirst = 0xDC00;
 constexpr char16_t kSurrogateEnd = 0xE000;
@@ -47,36 +46,36 @@ void AppendUtf8(char32_t cp, std::string& out) {
 }
 
 // Decodes one UTF-8 sequence at text[pos]; advances pos past it, or past the longest
-// malformed prefix (at least one byte) and answers nothing.
+// prefix that could have begun a valid sequence (at least one byte) and answers nothing.
 std::optional<char32_t> DecodeUtf8(std::string_view text, size_t& pos) {
   const auto lead = static_cast<uint8_t>(text[pos++]);
   if (lead < 0x80) return lead;
   size_t trail;
   char32_t cp;
-  char32_t min;
+  // The range of the second byte excludes overlong forms, surrogates and values past
+  // U+10FFFF, so those are refused before anything after the lead is consumed.
+  uint8_t second_min = 0x80, second_max = 0xBF;
   if (lead >= 0xC2 && lead <= 0xDF) {
-    trail = 1, cp = lead & 0x1F, min = 0x80;
+    trail = 1, cp = lead & 0x1F;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
-    trail = 2, cp = lead & 0x0F, min = 0x800;
+    trail = 2, cp = lead & 0x0F;
+    if (lead == 0xE0) second_min = 0xA0;
+    if (lead == 0xED) second_max = 0x9F;
   } else if (lead >= 0xF0 && lead <= 0xF4) {
-    trail = 3, cp = lead & 0x07, min = kSupplementaryFirst;
+    trail = 3, cp = lead & 0x07;
+    if (lead == 0xF0) second_min = 0x90;
+    if (lead == 0xF4) second_max = 0x8F;
   } else {
     return std::nullopt;
   }
   for (size_t i = 0; i < trail; ++i) {
     if (pos >= text.size()) return std::nullopt;
     const auto byte = static_cast<uint8_t>(text[pos]);
-    if ((byte & 0xC0) != 0x80) return std::nullopt;
+    const uint8_t min = i == 0 ? second_min : 0x80;
+    const uint8_t max = i == 0 ? second_max : 0xBF;
+    if (byte < min || byte > max) return std::nullopt;
     cp = cp << 6 | (byte & 0x3F);
     ++pos;
-    // Reject overlong forms, surrogates and values past U+10FFFF as soon as the second
-    // byte shows them, so that the following bytes are read afresh.
-    if (i == 0) {
-      const char32_t high = cp << (6 * (trail - 1));
-      if (high + ((1u << (6 * (trail - 1))) - 1) < min || high > kMaxCodePoint ||
-          (high >= kHighSurrogateFirst && high < kSurrogateEnd))
-        return std::nullopt;
-    }
   }
   return cp;
 }
@@ -137,8 +136,8 @@ int DeliverConverted(const String& converted, Char* target, int target_units) {
 
 // Common argument checks; -1 source length becomes the length including the NUL.
 template <typename Char>
-bool CheckConversionArgs(UINT code_page, const Char* source, int& source_units,
-                         const void* target, int target_units) {
+bool CheckConversionArgs(UINT code_page, const Char* source, int& source_units, const void* target,
+                         int target_units) {
   if (!IsUtf8CodePage(code_page) || !source || source_units == 0 || source_units < -1 ||
       target_units < 0 || (target_units > 0 && !target)) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -151,8 +150,8 @@ bool CheckConversionArgs(UINT code_page, const Char* source, int& source_units,
 
 }  // namespace
 
-int MultiByteToWideChar(UINT code_page, DWORD flags, LPCCH source, int source_bytes,
-                        LPWSTR target, int target_chars) {
+int MultiByteToWideChar(UINT code_page, DWORD flags, LPCCH source, int source_bytes, LPWSTR target,
+                        int target_chars) {
   if (!CheckConversionArgs(code_page, source, source_bytes, target, target_chars)) return 0;
   if (flags & ~MB_ERR_INVALID_CHARS) {
     SetLastError(ERROR_INVALID_FLAGS);
@@ -167,9 +166,8 @@ int MultiByteToWideChar(UINT code_page, DWORD flags, LPCCH source, int source_by
   return DeliverConverted(converted, target, target_chars);
 }
 
-int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWCH source, int source_chars,
-                        LPSTR target, int target_bytes, LPCCH default_char,
-                        LPBOOL used_default_char) {
+int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWCH source, int source_chars, LPSTR target,
+                        int target_bytes, LPCCH default_char, LPBOOL used_default_char) {
   if (!CheckConversionArgs(code_page, source, source_chars, target, target_bytes)) return 0;
   if (default_char || used_default_char) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -233,7 +231,7 @@ HRESULT WideCopy(LPWSTR target, size_t target_chars, LPCWSTR source) {
 }
 
 WCHAR FoldCaseW(WCHAR c) {
-  constexpr WCHAR kCaseOffset = 0x20;          // a..z, à..þ, α..ω, а..я
+  constexpr WCHAR kCaseOffset = 0x20;           // a..z, à..þ, α..ω, а..я
   constexpr WCHAR kCyrillicExtraOffset = 0x50;  // ѐ..џ
   constexpr WCHAR kLatinYDiaeresis = 0xFF;
   constexpr WCHAR kUpperYDiaeresis = 0x178;

@@ -27,12 +27,11 @@ using LPBOOL = BOOL*;
 // and counted); an output size of 0 asks for the size needed; the result is the number of
 // units written, or 0 with GetLastError() set (ERROR_INSUFFICIENT_BUFFER,
 // ERROR_INVALID_PARAMETER, ERROR_NO_UNICODE_TRANSLATION).
-int MultiByteToWideChar(UINT code_page, DWORD flags, LPCCH source, int source_bytes,
-                        LPWSTR target, int target_chars);
+int MultiByteToWideChar(UINT code_page, DWORD flags, LPCCH source, int source_bytes, LPWSTR target,
+                        int target_chars);
 // For the UTF-8 code pages `default_char` and `used_default_char` must be null, as on Windows.
-int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWCH source, int source_chars,
-                        LPSTR target, int target_bytes, LPCCH default_char,
-                        LPBOOL used_default_char);
+int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWCH source, int source_chars, LPSTR target,
+                        int target_bytes, LPCCH default_char, LPBOOL used_default_char);
 
 // C++ conversions; malformed input becomes U+FFFD.
 std::u16string Utf8ToWide(std::string_view text);

@@ -15,10 +15,12 @@
 // Results are Win32 error codes: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND (no such key or
 // value), ERROR_MORE_DATA (buffer too small; the size needed is returned), ERROR_NO_MORE_ITEMS
 // (end of an enumeration), ERROR_ACCESS_DENIED (handle opened without the right, deleting a
-// key that has subkeys, or a database that cannot be written), ERROR_INVALID_HANDLE,
-// ERROR_KEY_DELETED (the key of an open handle was deleted), ERROR_CANTOPEN /
-// ERROR_BADDB (the database cannot be opened or is damaged), ERROR_BUSY (another process
-// held the database too long).
+// key that has subkeys, or a database that cannot be written or created), ERROR_INVALID_HANDLE,
+// ERROR_KEY_DELETED (the key of an open handle was deleted), ERROR_PATH_NOT_FOUND (the
+// database's folder cannot be created), ERROR_CANTOPEN / ERROR_BADDB (the database cannot be
+// opened or is not one), ERROR_BUSY (another process held the database too long). A
+// database that does not exist yet reads as an empty registry and is created by the first
+// write.
 #pragma once
 
 #include <optional>
@@ -70,9 +72,9 @@ constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 constexpr DWORD kRegMaxKeyNameChars = 255;
 constexpr DWORD kRegMaxValueNameChars = 16383;
 
-LONG RegCreateKeyExW(HKEY key, LPCWSTR sub_key, DWORD reserved, LPWSTR key_class,
-                     DWORD options, REGSAM access, const SECURITY_ATTRIBUTES* security,
-                     PHKEY result, LPDWORD disposition);
+LONG RegCreateKeyExW(HKEY key, LPCWSTR sub_key, DWORD reserved, LPWSTR key_class, DWORD options,
+                     REGSAM access, const SECURITY_ATTRIBUTES* security, PHKEY result,
+                     LPDWORD disposition);
 LONG RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_class, DWORD options,
                      REGSAM access, const SECURITY_ATTRIBUTES* security, PHKEY result,
                      LPDWORD disposition);
@@ -123,32 +125,28 @@ inline LONG RegCreateKeyEx(HKEY key, LPCWSTR sub_key, DWORD reserved, LPWSTR key
   return RegCreateKeyExW(key, sub_key, reserved, key_class, options, access, security, result,
                          disposition);
 }
-inline LONG RegOpenKeyEx(HKEY key, LPCWSTR sub_key, DWORD options, REGSAM access,
-                         PHKEY result) {
+inline LONG RegOpenKeyEx(HKEY key, LPCWSTR sub_key, DWORD options, REGSAM access, PHKEY result) {
   return RegOpenKeyExW(key, sub_key, options, access, result);
 }
-inline LONG RegSetValueEx(HKEY key, LPCWSTR name, DWORD reserved, DWORD type,
-                          const BYTE* data, DWORD data_bytes) {
+inline LONG RegSetValueEx(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                          DWORD data_bytes) {
   return RegSetValueExW(key, name, reserved, type, data, data_bytes);
 }
-inline LONG RegQueryValueEx(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
-                            LPBYTE data, LPDWORD data_bytes) {
+inline LONG RegQueryValueEx(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                            LPDWORD data_bytes) {
   return RegQueryValueExW(key, name, reserved, type, data, data_bytes);
 }
-inline LONG RegEnumKeyEx(HKEY key, DWORD index, LPWSTR name, LPDWORD name_chars,
-                         LPDWORD reserved, LPWSTR key_class, LPDWORD class_chars,
-                         PFILETIME last_write) {
-  return RegEnumKeyExW(key, index, name, name_chars, reserved, key_class, class_chars,
-                       last_write);
+inline LONG RegEnumKeyEx(HKEY key, DWORD index, LPWSTR name, LPDWORD name_chars, LPDWORD reserved,
+                         LPWSTR key_class, LPDWORD class_chars, PFILETIME last_write) {
+  return RegEnumKeyExW(key, index, name, name_chars, reserved, key_class, class_chars, last_write);
 }
-inline LONG RegEnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD name_chars,
-                         LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD data_bytes) {
+inline LONG RegEnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD name_chars, LPDWORD reserved,
+                         LPDWORD type, LPBYTE data, LPDWORD data_bytes) {
   return RegEnumValueW(key, index, name, name_chars, reserved, type, data, data_bytes);
 }
 inline LONG RegQueryInfoKey(HKEY key, LPWSTR key_class, LPDWORD class_chars, LPDWORD reserved,
-                            LPDWORD sub_keys, LPDWORD max_sub_key_chars,
-                            LPDWORD max_class_chars, LPDWORD values,
-                            LPDWORD max_value_name_chars, LPDWORD max_value_bytes,
+                            LPDWORD sub_keys, LPDWORD max_sub_key_chars, LPDWORD max_class_chars,
+                            LPDWORD values, LPDWORD max_value_name_chars, LPDWORD max_value_bytes,
                             LPDWORD security_descriptor_bytes, PFILETIME last_write) {
   return RegQueryInfoKeyW(key, key_class, class_chars, reserved, sub_keys, max_sub_key_chars,
                           max_class_chars, values, max_value_name_chars, max_value_bytes,

@@ -31,8 +31,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD, REGSAM access, PHKEY result)
   return regcore::OpenKey(key, Wide(sub_key), access, result);
 }
 
-LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data,
-                    DWORD data_bytes) {
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, DWORD data_bytes) {
   if (!regcore::IsStringType(type) || !data)
     return regcore::SetValue(key, Wide(name), type, data, data_bytes);
   const std::u16string units =
@@ -50,8 +49,8 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data,
   return regcore::CopyData(ToAnsiData(value), data, data_bytes);
 }
 
-LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_chars, LPDWORD,
-                   LPSTR key_class, LPDWORD class_chars, PFILETIME last_write) {
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_chars, LPDWORD, LPSTR key_class,
+                   LPDWORD class_chars, PFILETIME last_write) {
   std::u16string found;
   if (const LONG error = regcore::EnumKey(key, index, found); error != ERROR_SUCCESS) return error;
   regcore::ClearClassAndTime(key_class, class_chars, last_write);
@@ -59,8 +58,8 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_chars, LPDWOR
   return regcore::CopyName(std::string_view(narrow), name, name_chars);
 }
 
-LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD name_chars, LPDWORD,
-                   LPDWORD type, LPBYTE data, LPDWORD data_bytes) {
+LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD name_chars, LPDWORD, LPDWORD type,
+                   LPBYTE data, LPDWORD data_bytes) {
   std::u16string found;
   ValueRow value;
   if (const LONG error = regcore::EnumValue(key, index, found, value); error != ERROR_SUCCESS)

@@ -32,9 +32,12 @@ struct KeyRef {
 
 std::optional<KeyRef> Resolve(HKEY key) {
   switch (reinterpret_cast<uintptr_t>(key)) {
-    case kClassesRootHandle: return KeyRef{kClassesRootId, KEY_ALL_ACCESS};
-    case kCurrentUserHandle: return KeyRef{kCurrentUserId, KEY_ALL_ACCESS};
-    case kLocalMachineHandle: return KeyRef{kLocalMachineId, KEY_ALL_ACCESS};
+    case kClassesRootHandle:
+      return KeyRef{kClassesRootId, KEY_ALL_ACCESS};
+    case kCurrentUserHandle:
+      return KeyRef{kCurrentUserId, KEY_ALL_ACCESS};
+    case kLocalMachineHandle:
+      return KeyRef{kLocalMachineId, KEY_ALL_ACCESS};
   }
   std::lock_guard lock(handles_mutex);
   if (!open_keys.count(key)) return std::nullopt;
@@ -95,6 +98,21 @@ LONG Access(HKEY key, REGSAM needed, KeyRef& ref) {
   return ERROR_SUCCESS;
 }
 
+// The start of every call that names a subkey: the handle and the parsed path.
+LONG Prepare(HKEY key, std::u16string_view sub_key, KeyRef& ref, std::vector<RegName>& names) {
+  if (const LONG error = Access(key, 0, ref); error != ERROR_SUCCESS) return error;
+  return SplitPath(sub_key, names);
+}
+
+// Finds the key `names` leads to below `parent`, if it exists.
+LONG Lookup(const KeyRef& parent, const std::vector<RegName>& names, std::optional<KeyId>& found) {
+  return RegistryStore::Instance().Read([&](RegistryTxn& txn) {
+    if (const LONG alive = CheckAlive(txn, parent.id); alive != ERROR_SUCCESS) return alive;
+    found = Walk(txn, parent.id, names);
+    return ERROR_SUCCESS;
+  });
+}
+
 LONG CheckValueName(std::u16string_view name) {
   return name.size() > kRegMaxValueNameChars ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
 }
@@ -107,16 +125,10 @@ LONG CreateKey(HKEY key, std::u16string_view sub_key, REGSAM access, PHKEY resul
   *result = nullptr;
   KeyRef parent;
   std::vector<RegName> names;
-  if (const LONG error = Access(key, 0, parent); error != ERROR_SUCCESS) return error;
-  if (const LONG error = SplitPath(sub_key, names); error != ERROR_SUCCESS) return error;
-
+  if (const LONG error = Prepare(key, sub_key, parent, names); error != ERROR_SUCCESS) return error;
   // An existing key is only opened, which also works on a database that cannot be written.
   std::optional<KeyId> found;
-  LONG error = RegistryStore::Instance().Read([&](RegistryTxn& txn) {
-    if (const LONG alive = CheckAlive(txn, parent.id); alive != ERROR_SUCCESS) return alive;
-    found = Walk(txn, parent.id, names);
-    return ERROR_SUCCESS;
-  });
+  LONG error = Lookup(parent, names, found);
   if (error != ERROR_SUCCESS) return error;
   DWORD outcome = REG_OPENED_EXISTING_KEY;
   if (!found) {
@@ -144,15 +156,10 @@ LONG OpenKey(HKEY key, std::u16string_view sub_key, REGSAM access, PHKEY result)
   *result = nullptr;
   KeyRef parent;
   std::vector<RegName> names;
-  if (const LONG error = Access(key, 0, parent); error != ERROR_SUCCESS) return error;
-  if (const LONG error = SplitPath(sub_key, names); error != ERROR_SUCCESS) return error;
+  if (const LONG error = Prepare(key, sub_key, parent, names); error != ERROR_SUCCESS) return error;
   std::optional<KeyId> found;
-  const LONG error = RegistryStore::Instance().Read([&](RegistryTxn& txn) {
-    if (const LONG alive = CheckAlive(txn, parent.id); alive != ERROR_SUCCESS) return alive;
-    found = Walk(txn, parent.id, names);
-    return found ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
-  });
-  if (error != ERROR_SUCCESS) return error;
+  if (const LONG error = Lookup(parent, names, found); error != ERROR_SUCCESS) return error;
+  if (!found) return ERROR_FILE_NOT_FOUND;
   *result = NewHandle(*found, access);
   return ERROR_SUCCESS;
 }
@@ -233,8 +240,7 @@ LONG DeleteValue(HKEY key, std::u16string_view name) {
 LONG DeleteKey(HKEY key, std::u16string_view sub_key, DeleteMode mode) {
   KeyRef ref;
   std::vector<RegName> names;
-  if (const LONG error = Access(key, 0, ref); error != ERROR_SUCCESS) return error;
-  if (const LONG error = SplitPath(sub_key, names); error != ERROR_SUCCESS) return error;
+  if (const LONG error = Prepare(key, sub_key, ref, names); error != ERROR_SUCCESS) return error;
   return RegistryStore::Instance().Write([&](RegistryTxn& txn) {
     if (const LONG alive = CheckAlive(txn, ref.id); alive != ERROR_SUCCESS) return alive;
     const auto target = Walk(txn, ref.id, names);

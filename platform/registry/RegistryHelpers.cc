@@ -68,8 +68,7 @@ LONG SetString(HKEY root, const std::string& key_path, const std::string& name,
 }
 
 LONG SetDword(HKEY root, const std::string& key_path, const std::string& name, DWORD value) {
-  return Set(root, key_path, name, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-             sizeof value);
+  return Set(root, key_path, name, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
 LONG SetBinary(HKEY root, const std::string& key_path, const std::string& name,
@@ -121,8 +120,8 @@ std::vector<Value> Values(HKEY root, const std::string& key_path) {
   std::u16string name(kRegMaxValueNameChars + 1, u'\0');
   for (DWORD index = 0;; ++index) {
     DWORD chars = kRegMaxValueNameChars + 1;
-    if (RegEnumValueW(key.get(), index, name.data(), &chars, nullptr, nullptr, nullptr,
-                      nullptr) != ERROR_SUCCESS)
+    if (RegEnumValueW(key.get(), index, name.data(), &chars, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
       break;
     if (auto value = Get(key.get(), WideToUtf8({name.data(), chars}))) values.push_back(*value);
   }

@@ -1,5 +1,6 @@
 #include "RegistryStore.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,7 +51,9 @@ void Check(int code) {
 // A prepared statement, finalised when it goes out of scope.
 class Statement {
  public:
-  Statement(sqlite3* db, const char* sql) { Check(sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr)); }
+  Statement(sqlite3* db, const char* sql) {
+    Check(sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr));
+  }
   ~Statement() { sqlite3_finalize(stmt_); }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
@@ -123,16 +126,32 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0;
 }
 
-// Creates the database's folder; the error when that is impossible.
-LONG MakeParentFolder(const std::string& path) {
+LONG ErrorFromErrno(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    case ENOENT:
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    default:
+      return ERROR_CANTOPEN;
+  }
+}
+
+// Creates the database's folder and an empty file (which SQLite takes as a new database),
+// so that the reason for a failure is known precisely.
+LONG CreateDatabaseFile(const std::string& path) {
   const auto parent = std::filesystem::path(path).parent_path();
-  if (parent.empty()) return ERROR_SUCCESS;
   std::error_code error;
-  std::filesystem::create_directories(parent, error);
-  if (!error) return ERROR_SUCCESS;
-  return error == std::errc::permission_denied || error == std::errc::read_only_file_system
-             ? ERROR_ACCESS_DENIED
-             : ERROR_PATH_NOT_FOUND;
+  if (!parent.empty()) std::filesystem::create_directories(parent, error);
+  if (error) return ErrorFromErrno(error.value());
+  constexpr mode_t kFileMode = 0644;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode);
+  if (fd < 0) return ErrorFromErrno(errno);
+  ::close(fd);
+  return ERROR_SUCCESS;
 }
 
 bool HasSchema(sqlite3* db) {
@@ -280,24 +299,26 @@ LONG RegistryStore::Connect(Mode mode) {
   const std::string path = Path();
   // A connection inherited through fork belongs to the parent: leave it alone.
   if (owner_pid_ != ::getpid()) db_ = nullptr;
-  const bool reusable = db_ && path == db_path_ && !(stand_in_ && (mode == Mode::kWrite || FileExists(path)));
-  if (reusable) return ERROR_SUCCESS;
+  // An in-memory stand-in serves reads only while the file does not exist.
+  const bool stand_in_expired = stand_in_ && (mode == Mode::kWrite || FileExists(path));
+  if (db_ && path == db_path_ && !stand_in_expired) return ERROR_SUCCESS;
   Disconnect();
 
   const bool use_stand_in = mode == Mode::kRead && !FileExists(path);
-  if (!use_stand_in) {
-    if (const LONG result = MakeParentFolder(path); result != ERROR_SUCCESS) return result;
+  if (!use_stand_in && !FileExists(path)) {
+    if (const LONG result = CreateDatabaseFile(path); result != ERROR_SUCCESS) return result;
   }
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
   const int code = sqlite3_open_v2(use_stand_in ? ":memory:" : path.c_str(), &db_, flags, nullptr);
   if (code != SQLITE_OK) {
-    const int system_error = db_ ? sqlite3_system_errno(db_) : 0;
-    const LONG result = system_error == EACCES || system_error == EROFS ? ERROR_ACCESS_DENIED
-                                                                        : ErrorFromSqlite(code);
+    const LONG result = ErrorFromSqlite(code);
     Disconnect();
     return result;
   }
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  // Write-ahead logging: readers never wait for a writer, and a commit costs one sync.
+  // A database that cannot be switched (read-only) keeps its mode.
+  if (!use_stand_in) sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
   db_path_ = path;
   stand_in_ = use_stand_in;
   owner_pid_ = ::getpid();

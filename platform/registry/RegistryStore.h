@@ -93,10 +93,10 @@ class RegistryStore {
   LONG Connect(Mode mode);
   void Disconnect();
 
-  std::mutex mutex_;             // serialises every use of the connection
-  sqlite3* db_ = nullptr;        // guarded by mutex_
-  std::string db_path_;          // guarded by mutex_; the file db_ stands for
-  bool stand_in_ = false;        // guarded by mutex_; db_ is an empty in-memory registry
-                                 // standing for a file that does not exist yet
-  int64_t owner_pid_ = 0;        // guarded by mutex_; a forked child opens its own
+  std::mutex mutex_;       // serialises every use of the connection
+  sqlite3* db_ = nullptr;  // guarded by mutex_
+  std::string db_path_;    // guarded by mutex_; the file db_ stands for
+  bool stand_in_ = false;  // guarded by mutex_; db_ is an empty in-memory registry
+                           // standing for a file that does not exist yet
+  int64_t owner_pid_ = 0;  // guarded by mutex_; a forked child opens its own
 };

@@ -3,7 +3,9 @@
 
 namespace {
 
-std::u16string_view View(LPCWSTR text) { return text ? std::u16string_view(text) : std::u16string_view(); }
+std::u16string_view View(LPCWSTR text) {
+  return text ? std::u16string_view(text) : std::u16string_view();
+}
 
 }  // namespace
 
@@ -17,8 +19,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR sub_key, DWORD, REGSAM access, PHKEY result
   return regcore::OpenKey(key, View(sub_key), access, result);
 }
 
-LONG RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* data,
-                    DWORD data_bytes) {
+LONG RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* data, DWORD data_bytes) {
   return regcore::SetValue(key, View(name), type, data, data_bytes);
 }
 
@@ -39,8 +40,8 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_chars, LPDWO
   return regcore::CopyName(std::u16string_view(found), name, name_chars);
 }
 
-LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_chars, LPDWORD,
-                   LPDWORD type, LPBYTE data, LPDWORD data_bytes) {
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_chars, LPDWORD, LPDWORD type,
+                   LPBYTE data, LPDWORD data_bytes) {
   std::u16string found;
   ValueRow value;
   if (const LONG error = regcore::EnumValue(key, index, found, value); error != ERROR_SUCCESS)
@@ -52,9 +53,9 @@ LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_chars, LPDWO
   return regcore::CopyData(value.data, data, data_bytes);
 }
 
-LONG RegQueryInfoKeyW(HKEY key, LPWSTR key_class, LPDWORD class_chars, LPDWORD,
-                      LPDWORD sub_keys, LPDWORD max_sub_key_chars, LPDWORD max_class_chars,
-                      LPDWORD values, LPDWORD max_value_name_chars, LPDWORD max_value_bytes,
+LONG RegQueryInfoKeyW(HKEY key, LPWSTR key_class, LPDWORD class_chars, LPDWORD, LPDWORD sub_keys,
+                      LPDWORD max_sub_key_chars, LPDWORD max_class_chars, LPDWORD values,
+                      LPDWORD max_value_name_chars, LPDWORD max_value_bytes,
                       LPDWORD security_descriptor_bytes, PFILETIME last_write) {
   regcore::KeyInfo info;
   if (const LONG error = regcore::QueryInfo(key, info); error != ERROR_SUCCESS) return error;
