@@ -2,6 +2,7 @@
 // an in-process COM server with the four module exports.
 #include "ClassFactory.h"
 #include "ComRuntime.h"
+#include "GraphClasses.h"
 #include "MediaGuids.h"
 #include "ModuleRegistration.h"
 #include "RecorderAudioDecoder.h"
@@ -72,13 +73,16 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
 STDAPI DllCanUnloadNow() { return AMCanUnloadNow(); }
 
 STDAPI DllRegisterServer() {
-  const HRESULT hr = AMRegisterServer(vendor::kTemplates);
-  if (FAILED(hr)) return hr;
-  return vendor::RegisterRecorderFiles(CLSID_RecorderFileSource);
+  HRESULT hr = AMRegisterServer(vendor::kTemplates);
+  if (SUCCEEDED(hr)) hr = vendor::RegisterRecorderFiles(CLSID_RecorderFileSource);
+  if (SUCCEEDED(hr)) hr = AMRegisterFiltersWithMapper(vendor::kTemplates);
+  return hr;
 }
 
 STDAPI DllUnregisterServer() {
+  const HRESULT mapper = AMUnregisterFiltersWithMapper(vendor::kTemplates);
   const HRESULT files = vendor::UnregisterRecorderFiles();
   const HRESULT classes = AMUnregisterServer(vendor::kTemplates);
+  if (FAILED(mapper)) return mapper;
   return FAILED(files) ? files : classes;
 }
