@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <iterator>
 
 #include "FilterChain.h"
 #include "Recordings.h"
@@ -128,6 +129,52 @@ TEST(RecorderFileSource, DamagedGroupsAreLostAndPlaybackResumesAtAKeyGroup) {
   }
   EXPECT_EQ((std::vector<uint32_t>{0, 10, 40}), firstFrames);
   EXPECT_EQ(30u, chain.VideoSink().Samples().size());
+}
+
+// A block length that claims more than the file holds must not swallow the groups after it.
+TEST(RecorderFileSource, GroupClaimingMoreThanTheFileHoldsIsSkipped) {
+  recgen::Options options = SmallRecording("long-claim.264");
+  recgen::WriteRecording(options);  // video only: resumes at groups 0x1001 and 0x1002
+  std::fstream file(options.output, std::ios::binary | std::ios::in | std::ios::out);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  // The first block of group 1: after the file header and group 0.
+  recorder::GroupView group0;
+  ASSERT_EQ(recorder::ParseResult::Complete,
+            recorder::ParseGroup(bytes.data() + recorder::kFileHeaderSize,
+                                 bytes.data() + bytes.size(), group0));
+  const size_t lengthAt = static_cast<size_t>(group0.end - bytes.data()) +
+                          recorder::kGroupHeaderSize + 16;
+  file.seekp(static_cast<std::streamoff>(lengthAt));
+  const uint8_t huge[4] = {0xF0, 0xFF, 0xFF, 0x7F};
+  file.write(reinterpret_cast<const char*>(huge), sizeof huge);
+  file.close();
+
+  FilterChain chain;
+  ASSERT_EQ(S_OK, chain.Load(options.output));
+  chain.Connect(Decoders::None, false);
+  chain.Play();
+  std::vector<uint32_t> firstFrames;
+  for (const ReceivedSample& sample : chain.VideoSink().Samples()) {
+    if (PrefixOf(sample).index == 1) firstFrames.push_back(PrefixOf(sample).groupWord32);
+  }
+  EXPECT_EQ((std::vector<uint32_t>{0, 20, 30, 40}), firstFrames);
+}
+
+// Bytes flipped anywhere: the file still plays to its end, through the decoders too.
+TEST(RecorderFileSource, RandomlyDamagedFilesPlayToTheEnd) {
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    recgen::Options options = SmallRecording("flipped" + std::to_string(seed) + ".264");
+    options.codec = seed % 2 ? recgen::VideoCodec::H264 : recgen::VideoCodec::Mpeg4;
+    options.audioCode = recorder::kAudioG722_16;
+    options.damage.flipCount = 40;
+    options.damage.seed = seed;
+    const recgen::RecordingSummary summary = recgen::WriteRecording(options);
+    FilterChain chain;
+    if (chain.Load(options.output) != S_OK) continue;  // the damage hit every key group
+    chain.Connect(Decoders::Both);
+    chain.Play();
+    EXPECT_LE(static_cast<int64_t>(chain.VideoSink().Samples().size()), summary.frames);
+  }
 }
 
 TEST(RecorderFileSource, SeekingStartsAtTheNextResumableGroup) {
