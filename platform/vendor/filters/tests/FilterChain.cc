@@ -7,15 +7,15 @@
 
 namespace vendor::testing {
 
-FilterChain::FilterChain() {
+FilterChain::FilterChain(Keep keep) {
   HRESULT hr = S_OK;
   source_ = static_cast<RecorderFileSource*>(RecorderFileSource::CreateInstance(nullptr, &hr));
   videoDecoder_ = static_cast<RecorderVideoDecoderFilter*>(
       RecorderVideoDecoderFilter::CreateInstance(nullptr, &hr));
   audioDecoder_ =
       static_cast<RecorderAudioDecoder*>(RecorderAudioDecoder::CreateInstance(nullptr, &hr));
-  videoSink_ = new TestSink(MEDIATYPE_Video);
-  audioSink_ = new TestSink(MEDIATYPE_Audio);
+  videoSink_ = new TestSink(MEDIATYPE_Video, keep);
+  audioSink_ = new TestSink(MEDIATYPE_Audio, keep);
   Hold(source_, held_[0]);
   Hold(videoDecoder_, held_[1]);
   Hold(audioDecoder_, held_[2]);

@@ -17,7 +17,7 @@ enum class Decoders { None, Both };
 
 class FilterChain {
  public:
-  FilterChain();
+  explicit FilterChain(Keep keep = Keep::Everything);
   ~FilterChain();
 
   // Loads the file into the source; its result.

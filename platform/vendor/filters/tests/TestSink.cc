@@ -11,8 +11,10 @@ namespace {
 HRESULT g_ignored = S_OK;
 }
 
-TestSink::TestSink(const GUID& majorType)
-    : CBaseRenderer(CLSID_TestSink, "Test sink", nullptr, &g_ignored), majorType_(majorType) {}
+TestSink::TestSink(const GUID& majorType, Keep keep)
+    : CBaseRenderer(CLSID_TestSink, "Test sink", nullptr, &g_ignored),
+      majorType_(majorType),
+      keep_(keep) {}
 
 HRESULT TestSink::CheckMediaType(const CMediaType* pmt) {
   if (*pmt->Type() != majorType_) return E_FAIL;
@@ -25,7 +27,7 @@ HRESULT TestSink::DoRenderSample(IMediaSample* pSample) {
   sample.discontinuity = pSample->IsDiscontinuity() == S_OK;
   BYTE* data = nullptr;
   pSample->GetPointer(&data);
-  sample.bytes.assign(data, data + pSample->GetActualDataLength());
+  if (keep_ == Keep::Everything) sample.bytes.assign(data, data + pSample->GetActualDataLength());
   std::lock_guard guard(lock_);
   samples_.push_back(std::move(sample));
   return S_OK;

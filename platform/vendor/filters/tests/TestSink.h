@@ -17,9 +17,12 @@ struct ReceivedSample {
   std::vector<uint8_t> bytes;
 };
 
+// What a sink keeps of each sample: everything, or the times alone (long runs).
+enum class Keep { Everything, TimesOnly };
+
 class TestSink final : public CBaseRenderer {
  public:
-  explicit TestSink(const GUID& majorType);
+  explicit TestSink(const GUID& majorType, Keep keep = Keep::Everything);
 
   HRESULT CheckMediaType(const CMediaType* pmt) override;
   // Takes only this subtype from now on (before connecting).
@@ -38,6 +41,7 @@ class TestSink final : public CBaseRenderer {
 
  private:
   const GUID majorType_;
+  const Keep keep_;
   GUID subtype_ = GUID_NULL;  // any, while null
   std::mutex lock_;  // guards samples_ and ended_
   std::condition_variable changed_;
