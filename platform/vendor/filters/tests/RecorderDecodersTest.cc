@@ -4,8 +4,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <mutex>
 #include <numeric>
 
+#include "DebugOutput.h"
 #include "FilterChain.h"
 #include "PictureSource.h"
 #include "Recordings.h"
@@ -166,6 +170,55 @@ TEST(RecorderDecoders, PlanesComeInTheOrderOfTheConnectedSubtype) {
     EXPECT_LT(PlaneDifference(yv12 ? second : third, original.data[2], original.linesize[2], 88, 72),
               4.0);
   }
+}
+
+// Rewrites a recording with the payload of video block `frame` of the first group removed.
+void EmptyFirstGroupFrame(const std::string& path, int frame) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  recorder::GroupView group;
+  ASSERT_EQ(recorder::ParseResult::Complete,
+            recorder::ParseGroup(bytes.data() + recorder::kFileHeaderSize,
+                                 bytes.data() + bytes.size(), group));
+  const auto block = recorder::NthVideoBlock(group, frame);
+  ASSERT_TRUE(block);
+  const uint8_t* begin = bytes.data();
+  const uint8_t* end = bytes.data() + bytes.size();
+  std::vector<uint8_t> out(begin, block->start);
+  auto header = *recorder::ParseBlockHeader(recorder::ByteSpan(block->start, recorder::kBlockHeaderSize));
+  header.length = 0;
+  const auto serialized = recorder::Serialize(header);
+  out.insert(out.end(), serialized.begin(), serialized.end());
+  out.insert(out.end(), block->end, end);
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
+}
+
+TEST(RecorderDecoders, AFrameThatCannotBeDecodedIsDroppedAndTheStreamGoesOn) {
+  recgen::Options options = SmallRecording("empty-frame.mp4");
+  options.codec = recgen::VideoCodec::Mpeg4;
+  options.audioCode = recorder::kAudioG722_24;
+  const recgen::RecordingSummary summary = recgen::WriteRecording(options);
+  EmptyFirstGroupFrame(options.output, 4);
+  std::vector<std::string> debug;
+  std::mutex debugLock;
+  SetDebugCapture([&](std::string_view text) {
+    std::lock_guard guard(debugLock);
+    debug.emplace_back(text);
+  });
+  FilterChain chain;
+  ASSERT_EQ(S_OK, chain.Load(options.output));
+  chain.Connect(Decoders::Both);
+  chain.Play();
+  SetDebugCapture(nullptr);
+
+  const auto frames = chain.VideoSink().Samples();
+  EXPECT_EQ(summary.frames - 1, static_cast<int64_t>(frames.size()));
+  EXPECT_EQ(4 * kFrame25, frames[3].stop);  // the gap where frame 4 would have been
+  EXPECT_EQ(5 * kFrame25, frames[4].start);
+  EXPECT_EQ(summary.audioBlocks, static_cast<int64_t>(chain.AudioSink().Samples().size()));
+  EXPECT_NE(debug.end(), std::find(debug.begin(), debug.end(),
+                                   "Recorder Video Decoder: dropped a frame it cannot decode\n"));
 }
 
 TEST(RecorderDecoders, VideoOnlyStreamDecodesWithAnEmptyAudioPath) {
