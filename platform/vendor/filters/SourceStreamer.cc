@@ -112,7 +112,9 @@ void SourceStreamer::DeliverGroup(const GroupView& group, const GroupTimes& time
   BlockCursor audioBlocks(group, IsAudioBlockType);
   int audio = 0;
   int video = 0;
-  while ((audio < times.audioBlocks || video < times.videoBlocks) && !CheckRequest(nullptr)) {
+  // Commands are looked for between groups: a state change or seek makes every delivery
+  // fail at once (decommit, flush), so the rest of a group passes quickly.
+  while (audio < times.audioBlocks || video < times.videoBlocks) {
     const REFERENCE_TIME audioStart = times.audioStart + audio * kAudioBlockDuration;
     const REFERENCE_TIME videoStart = times.videoStart + video * times.frameDuration;
     if (audio < times.audioBlocks && (video == times.videoBlocks || audioStart <= videoStart)) {

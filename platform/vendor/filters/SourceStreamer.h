@@ -4,9 +4,9 @@
 // times on one thread never hold up each other's stream. At the end of the file, or at the
 // stop position, it delivers end of stream on every connected pin.
 //
-// Commands (CAMThread): Play starts a run from the parameters set by SetPlay; Stop ends the
-// run in progress (the thread then waits); Exit ends the thread. The thread looks for a command
-// between samples; a state change first decommits the allocators and flushes or stops the
+// Commands (CAMThread): Play starts a run over the range given to it; Stop ends the run in
+// progress (the thread then waits); Exit ends the thread. The thread looks for a command
+// between groups; a state change first decommits the allocators and flushes or stops the
 // filters downstream, so a thread waiting for a buffer or in Deliver returns to look.
 #pragma once
 
