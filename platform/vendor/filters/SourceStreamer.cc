@@ -97,7 +97,7 @@ void SourceStreamer::Run(const PlayRange& range) {
            reader_->Next(found) == GroupReader::Step::Group) {
       GroupTimes times;
       if (!timing.Accept(found.view, found.afterDamage, times)) continue;
-      if (range.segmentStart + times.videoStart >= range.stop) break;
+      if (range.segmentStart + times.Start() >= range.stop) break;
       DeliverGroup(found.view, times, range);
     }
   }

@@ -233,6 +233,29 @@ TEST(RecorderDecoders, VideoOnlyStreamDecodesWithAnEmptyAudioPath) {
   EXPECT_TRUE(chain.AudioSink().Samples().empty());
 }
 
+TEST(RecorderDecoders, AudioOnlyStreamPlaysAndSeeksBySound) {
+  recgen::Options options = SmallRecording("audio-only.264");
+  options.audioCode = recorder::kAudioG711U;
+  options.systemType = recorder::kSystemAudio;
+  const recgen::RecordingSummary summary = recgen::WriteRecording(options);
+  FilterChain chain;
+  ASSERT_EQ(S_OK, chain.Load(options.output));
+  LONGLONG duration = 0;
+  ASSERT_EQ(S_OK, chain.Seeking().GetDuration(&duration));
+  EXPECT_EQ(summary.audioBlocks * recorder::kAudioBlockDuration, duration);
+  chain.Connect(Decoders::Both);
+  LONGLONG middle = duration / 2;  // every group with sound is a place to resume
+  ASSERT_EQ(S_OK, chain.Seeking().SetPositions(&middle, AM_SEEKING_AbsolutePositioning, nullptr,
+                                               AM_SEEKING_NoPositioning));
+  chain.Play();
+  EXPECT_TRUE(chain.VideoSink().Samples().empty());
+  const auto sound = chain.AudioSink().Samples();
+  ASSERT_FALSE(sound.empty());
+  EXPECT_GE(chain.AudioSink().SegmentStart(), middle);
+  EXPECT_EQ(duration, chain.AudioSink().SegmentStart() +
+                          static_cast<REFERENCE_TIME>(sound.size()) * recorder::kAudioBlockDuration);
+}
+
 TEST(RecorderDecoders, NarrowNtscPicturesKeepTheirSize) {
   recgen::Options options = SmallRecording("ntsc.264");
   options.width = 176;
