@@ -279,6 +279,37 @@ TEST(RecorderDecoders, NarrowNtscPicturesKeepTheirSize) {
   EXPECT_EQ(summary.duration, duration);
 }
 
+// An old header names its size by a code, and the code for narrow NTSC pictures means
+// 176 x 128 while the pictures are 176 x 120. The decoder passes on the decoded size.
+TEST(RecorderDecoders, PicturesKeepTheDecodedSizeWhenTheHeaderNamesAnother) {
+  recgen::Options options = SmallRecording("old-header.264");
+  options.height = 120;
+  options.videoStandard = recorder::kStandardNtsc;
+  const recgen::RecordingSummary summary = recgen::WriteRecording(options);
+  {
+    std::fstream file(options.output, std::ios::binary | std::ios::in | std::ios::out);
+    uint8_t words[8];
+    recorder::wl32(words, 0x20030612);                   // version: before explicit sizes
+    recorder::wl32(words + 4, recorder::kResolutionQcif);  // 176 x 128 in NTSC
+    file.seekp(8);
+    file.write(reinterpret_cast<const char*>(words), 4);
+    file.seekp(28);
+    file.write(reinterpret_cast<const char*>(words + 4), 4);
+  }
+  FilterChain chain;
+  ASSERT_EQ(S_OK, chain.Load(options.output));
+  chain.Connect(Decoders::Both);
+  EXPECT_EQ(128, VideoInfoOf(chain.VideoSink().ConnectionType()).bmiHeader.biHeight);
+  chain.Play();
+  const VIDEOINFOHEADER info = VideoInfoOf(chain.VideoSink().ConnectionType());
+  EXPECT_EQ(176, info.bmiHeader.biWidth);
+  EXPECT_EQ(120, info.bmiHeader.biHeight);
+  const auto frames = chain.VideoSink().Samples();
+  ASSERT_EQ(summary.frames, static_cast<int64_t>(frames.size()));
+  EXPECT_EQ(176u * 120u * 3u / 2u, frames.back().bytes.size());
+  ExpectFrames(frames, kFrame25, 176, 120);
+}
+
 TEST(RecorderDecoders, DamagedFilePlaysToTheEndLosingOnlyDamagedGroups) {
   recgen::Options options = SmallRecording("damaged.mp4");
   options.codec = recgen::VideoCodec::Mpeg4;
