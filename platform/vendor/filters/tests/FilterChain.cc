@@ -23,7 +23,15 @@ FilterChain::FilterChain(Keep keep) {
   Hold(audioSink_, held_[4]);
 }
 
-FilterChain::~FilterChain() { Stop(); }
+FilterChain::~FilterChain() {
+  Stop();
+  // Connected pins hold each other's filters: break every connection so all are freed.
+  for (ComPtr<IBaseFilter>& filter : held_) {
+    ComPtr<IEnumPins> pins;
+    if (!filter || FAILED(filter->EnumPins(pins.GetAddressOf()))) continue;
+    for (IPin* pin = nullptr; pins->Next(1, &pin, nullptr) == S_OK; pin->Release()) pin->Disconnect();
+  }
+}
 
 void FilterChain::Hold(CUnknown* object, ComPtr<IBaseFilter>& holder) {
   object->NonDelegatingAddRef();
