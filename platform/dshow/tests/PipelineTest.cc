@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "Allocator.h"
 #include "TestFilters.h"
 
 namespace dshow_test {
@@ -387,6 +388,7 @@ TEST_F(PipelineTest, RenderedInputPinCompletesOncePerRunAfterEndOfStream) {
     EXPECT_EQ(graph.Count(EC_COMPLETE), run - 1) << "not while paused";
     ASSERT_EQ(sink->Run(0), S_OK);
     ASSERT_EQ(source->Run(0), S_OK);
+    EXPECT_TRUE(graph.WaitForCount(EC_COMPLETE, run));
     EXPECT_EQ(graph.Count(EC_COMPLETE), run);
     MustReturn("stop", [&] {
       sink->Stop();
@@ -463,6 +465,71 @@ TEST_F(PipelineTest, AReplacedStreamingLoopDeliversAndStops) {
   EXPECT_EQ(sink->Samples().size(), 2u);
   out->Disconnect();
   sink->Input()->Disconnect();
+}
+
+}  // namespace
+}  // namespace dshow_test
+
+namespace dshow_test {
+namespace {
+
+TEST_F(PipelineTest, PinEnumeratorsNoticeAddedPins) {
+  auto* source = new NumberSource({});
+  ComPtr<IBaseFilter> held = Hold(source);
+  ComPtr<IEnumPins> pins;
+  ASSERT_EQ(source->EnumPins(pins.ReleaseAndGetAddressOf()), S_OK);
+  HRESULT hr = S_OK;
+  new NumberStream(source, &hr, {});  // owned by the source from here on
+
+  IPin* found[2] = {};
+  ULONG fetched = 0;
+  EXPECT_EQ(pins->Next(2, found, &fetched), VFW_E_ENUM_OUT_OF_SYNC);
+  EXPECT_EQ(fetched, 0u);
+  ASSERT_EQ(pins->Reset(), S_OK);
+  EXPECT_EQ(pins->Next(2, found, &fetched), S_OK);
+  ASSERT_EQ(fetched, 2u);
+  for (IPin* pin : found) pin->Release();
+}
+
+TEST_F(PipelineTest, ASampleWithARefusedTypeStopsTheInputUntilStop) {
+  Pipeline p;
+  ASSERT_EQ(p.ConnectAll(), S_OK);
+  ASSERT_EQ(p.sink->Run(0), S_OK);
+  ASSERT_EQ(p.transform->Run(0), S_OK);  // the source stays stopped: the test delivers
+
+  ComPtr<IMemAllocator> allocator;
+  HRESULT hr = S_OK;
+  CMemAllocator::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(
+      IID_IMemAllocator, allocator.ReleaseAndGetVoidAddress());
+  ALLOCATOR_PROPERTIES props{1, 16, 1, 0};
+  ALLOCATOR_PROPERTIES actual{};
+  ASSERT_EQ(allocator->SetProperties(&props, &actual), S_OK);
+  ASSERT_EQ(allocator->Commit(), S_OK);
+  IMediaSample* sample = nullptr;
+  ASSERT_EQ(allocator->GetBuffer(&sample, nullptr, nullptr, 0), S_OK);
+  auto* input = static_cast<CBaseInputPin*>(p.transform->Input());
+
+  CMediaType same = TestVideoType();
+  sample->SetMediaType(&same);
+  EXPECT_EQ(input->Receive(sample), S_OK) << "a type change to an accepted type";
+  EXPECT_TRUE(p.sink->WaitForCount(1));
+
+  CMediaType audio(MEDIATYPE_Audio);
+  sample->SetMediaType(&audio);
+  EXPECT_EQ(input->Receive(sample), VFW_E_INVALIDMEDIATYPE);
+  TestGraph::Event abort{};
+  ASSERT_TRUE(p.graph.WaitFor(EC_ERRORABORT, &abort));
+  EXPECT_EQ(abort.param1, VFW_E_TYPE_NOT_ACCEPTED);
+  EXPECT_TRUE(p.graph.WaitFor(EC_COMPLETE)) << "the refused input ended its stream downstream";
+  sample->SetMediaType(nullptr);
+  EXPECT_EQ(input->Receive(sample), VFW_E_RUNTIME_ERROR);
+
+  p.SetState(State_Stopped);
+  ASSERT_EQ(p.sink->Run(0), S_OK);
+  ASSERT_EQ(p.transform->Run(0), S_OK);
+  EXPECT_EQ(input->Receive(sample), S_OK) << "stopping clears the error";
+  sample->Release();
+  allocator->Decommit();
 }
 
 }  // namespace
