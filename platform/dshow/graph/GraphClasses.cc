@@ -1,7 +1,5 @@
 #include "GraphClasses.h"
 
-#include <mutex>
-
 #include "ComPtr.h"
 #include "DeviceEnumerator.h"
 #include "FilterGraph.h"
@@ -66,21 +64,21 @@ HRESULT CreateMapper(ComPtr<IFilterMapper2>& mapper2, ComPtr<IFilterMapper>& map
 
 std::span<const CFactoryTemplate> GraphClassTemplates() { return kTemplates; }
 
-HRESULT RegisterGraphClassesInProcess() {
-  static std::once_flag once;
-  static HRESULT result = S_OK;
-  std::call_once(once, [] {
-    for (const CFactoryTemplate& t : kTemplates) {
-      ComPtr<IClassFactory> factory(new (std::nothrow) CClassFactory(&t));
-      DWORD cookie = 0;
-      const HRESULT hr = factory ? CoRegisterClassObject(*t.m_ClsID, factory.Get(),
-                                                         CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                                         &cookie)
-                                 : E_OUTOFMEMORY;
-      if (FAILED(hr) && SUCCEEDED(result)) result = hr;
-    }
-  });
-  return result;
+InProcessGraphClasses::InProcessGraphClasses() {
+  for (const CFactoryTemplate& t : kTemplates) {
+    ComPtr<IClassFactory> factory(new (std::nothrow) CClassFactory(&t));
+    DWORD cookie = 0;
+    const HRESULT hr = factory ? CoRegisterClassObject(*t.m_ClsID, factory.Get(),
+                                                       CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                                       &cookie)
+                               : E_OUTOFMEMORY;
+    if (SUCCEEDED(hr)) m_cookies.push_back(cookie);
+    else if (SUCCEEDED(m_status)) m_status = hr;
+  }
+}
+
+InProcessGraphClasses::~InProcessGraphClasses() {
+  for (DWORD cookie : m_cookies) CoRevokeClassObject(cookie);
 }
 
 HRESULT AMRegisterFiltersWithMapper(std::span<const CFactoryTemplate> templates) {

@@ -10,6 +10,8 @@
 #include "GraphTestSupport.h"
 #include "MapperInterfaces.h"
 #include "PinUtil.h"
+#include "Sync.h"
+#include "SystemClock.h"
 #include "WideString.h"
 
 namespace graph_test {
@@ -200,6 +202,51 @@ TEST_F(GraphTest, StateChangesWithTheSourceBlockedOnAFullAllocator) {
   EXPECT_EQ(Events()->WaitForCompletion(0, &code), VFW_E_WRONG_STATE);
 }
 
+TEST_F(GraphTest, ClockOnlyWhenARendererAsksForOne) {
+  auto source = AddSource(u"video=0&audio=0");  // nothing connected: no renderer paces it
+  ASSERT_EQ(Control()->Pause(), S_OK);
+  ComPtr<IReferenceClock> clock;
+  ASSERT_EQ(graph.As<IMediaFilter>()->GetSyncSource(clock.GetAddressOf()), S_OK);
+  EXPECT_FALSE(clock);
+  ASSERT_EQ(Control()->Stop(), S_OK);
+
+  ASSERT_EQ(graph->Render(PinNamed(source.Get(), u"Audio").Get()), S_OK);
+  ASSERT_EQ(Control()->Pause(), S_OK);
+  ASSERT_EQ(graph.As<IMediaFilter>()->GetSyncSource(clock.GetAddressOf()), S_OK);
+  ASSERT_TRUE(clock);
+  REFERENCE_TIME first = 0;
+  REFERENCE_TIME second = 0;
+  clock->GetTime(&first);
+  std::this_thread::sleep_for(2ms);
+  clock->GetTime(&second);
+  EXPECT_GT(second, first);
+}
+
+TEST_F(GraphTest, SeekingRestartsEveryStreamFromTheNewPosition) {
+  ASSERT_EQ(graph->RenderFile(u"gtest://x/video=20&audio=4&step=10", nullptr), S_OK);
+  auto seeking = graph.As<IMediaSeeking>();
+  LONGLONG duration = 0;
+  ASSERT_EQ(seeking->GetDuration(&duration), S_OK);
+  EXPECT_EQ(duration, 20 * 10 * 10000);  // the longer stream
+
+  ASSERT_EQ(Control()->Run(), S_OK);
+  LONG code = 0;
+  ASSERT_EQ(Events()->WaitForCompletion(kLongWaitMs, &code), S_OK);
+  LONGLONG start = 15 * 10 * 10000;
+  ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
+                                  AM_SEEKING_NoPositioning),
+            S_OK);
+  // The old completion is gone; the graph runs on and completes again.
+  ASSERT_EQ(Events()->WaitForCompletion(kLongWaitMs, &code), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+  const Stats video = RendererStats(FilterOfClass(graph.Get(), CLSID_GraphTestVideoRenderer).Get());
+  EXPECT_EQ(video.samples, 20 + 5);
+  EXPECT_EQ(video.last, 4 * 10 * 10000);  // times count from the new segment
+  OAFilterState state = -1;
+  EXPECT_EQ(Control()->GetState(0, &state), S_OK);
+  EXPECT_EQ(state, State_Running);
+}
+
 TEST_F(GraphTest, RemovingAConnectedFilterDisconnectsItsNeighbours) {
   ASSERT_EQ(graph->RenderFile(u"gtest://x/video=1&audio=1", nullptr), S_OK);
   auto source = FilterOfClass(graph.Get(), CLSID_GraphTestSource);
@@ -253,6 +300,44 @@ TEST_F(GraphTest, ModuleOffersTheGraphClasses) {
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, object.ReleaseAndGetVoidAddress()),
               S_OK);
   }
+}
+
+TEST(SystemClockTest, AdvisesSignalWhenDueAndNotAfterUnadvise) {
+  ComPtr<IReferenceClock> clock;
+  HRESULT hr = S_OK;
+  SystemClock::CreateInstance(nullptr, &hr)
+      ->NonDelegatingQueryInterface(IID_IReferenceClock, clock.ReleaseAndGetVoidAddress());
+  REFERENCE_TIME now = 0;
+  ASSERT_EQ(clock->GetTime(&now), S_OK);
+
+  CAMEvent due;
+  CAMEvent cancelled;
+  DWORD_PTR dueCookie = 0;
+  DWORD_PTR cancelledCookie = 0;
+  constexpr REFERENCE_TIME kSoon = 200000;  // 20 ms
+  ASSERT_EQ(clock->AdviseTime(now, kSoon, reinterpret_cast<HEVENT>(&due), &dueCookie), S_OK);
+  ASSERT_EQ(clock->AdviseTime(now, kSoon, reinterpret_cast<HEVENT>(&cancelled), &cancelledCookie),
+            S_OK);
+  EXPECT_EQ(clock->Unadvise(cancelledCookie), S_OK);
+  EXPECT_TRUE(due.Wait(kLongWaitMs));
+  REFERENCE_TIME fired = 0;
+  clock->GetTime(&fired);
+  EXPECT_GE(fired, now + kSoon);
+  EXPECT_FALSE(cancelled.Wait(50));
+  EXPECT_EQ(clock->Unadvise(dueCookie), S_FALSE);  // one-shot advises end when they fire
+
+  ClockSemaphore ticks;
+  DWORD_PTR periodic = 0;
+  ASSERT_EQ(clock->AdvisePeriodic(now + kSoon, kSoon, reinterpret_cast<HSEMAPHORE>(&ticks), &periodic),
+            S_OK);
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(ticks.Wait(kLongWaitMs));
+  EXPECT_EQ(clock->Unadvise(periodic), S_OK);
+
+  DWORD_PTR refused = 0;
+  EXPECT_EQ(clock->AdviseTime(INT64_MAX, 1, reinterpret_cast<HEVENT>(&due), &refused),
+            E_INVALIDARG);
+  EXPECT_EQ(clock->AdvisePeriodic(now, 0, reinterpret_cast<HSEMAPHORE>(&ticks), &refused),
+            E_INVALIDARG);
 }
 
 }  // namespace

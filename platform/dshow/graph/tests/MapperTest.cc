@@ -28,6 +28,13 @@ class MapperTest : public GraphTestEnvironment {
               S_OK);
     return mapper;
   }
+  ComPtr<ICreateDevEnum> DeviceEnum() {
+    ComPtr<ICreateDevEnum> devices;
+    EXPECT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_ICreateDevEnum, devices.ReleaseAndGetVoidAddress()),
+              S_OK);
+    return devices;
+  }
 };
 
 std::vector<std::u16string> Names(IEnumMoniker* monikers) {
@@ -122,10 +129,8 @@ TEST_F(MapperTest, OlderMapperInterfaceBuildsTheSameRecord) {
 }
 
 TEST_F(MapperTest, DeviceEnumeratorFindsByFriendlyNameAndBinds) {
-  ComPtr<ICreateDevEnum> devices;
-  ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                             IID_ICreateDevEnum, devices.ReleaseAndGetVoidAddress()),
-            S_OK);
+  auto devices = DeviceEnum();
+  ASSERT_TRUE(devices);
   ComPtr<IEnumMoniker> monikers;
   ASSERT_EQ(devices->CreateClassEnumerator(*FilterCategoryByIndex(3), monikers.GetAddressOf(), 0),
             S_OK);
@@ -166,10 +171,8 @@ TEST_F(MapperTest, DeviceEnumeratorFindsByFriendlyNameAndBinds) {
 }
 
 TEST_F(MapperTest, EmptyCategoryAnswersFalseWithoutEnumerator) {
-  ComPtr<ICreateDevEnum> devices;
-  ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                             IID_ICreateDevEnum, devices.ReleaseAndGetVoidAddress()),
-            S_OK);
+  auto devices = DeviceEnum();
+  ASSERT_TRUE(devices);
   ComPtr<IEnumMoniker> monikers;
   EXPECT_EQ(devices->CreateClassEnumerator(CLSID_MidiRendererCategory, monikers.GetAddressOf(), 0),
             S_FALSE);
