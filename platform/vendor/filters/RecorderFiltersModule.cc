@@ -3,6 +3,7 @@
 #include "ClassFactory.h"
 #include "ComRuntime.h"
 #include "GraphClasses.h"
+#include "MapperRegistration.h"
 #include "MediaGuids.h"
 #include "ModuleRegistration.h"
 #include "RecorderAudioDecoder.h"
