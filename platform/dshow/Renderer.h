@@ -1,0 +1,112 @@
+// Renderers and sinks: a filter with one input pin that consumes samples at their presentation
+// time and reports the end of the stream to the graph.
+//
+// Classes:
+//   CBaseRenderer      the filter. Derive from it. Must override CheckMediaType (input types
+//                      accepted) and DoRenderSample (consume one sample, on the upstream
+//                      thread). May override SetMediaType, CompleteConnect, BreakConnect,
+//                      OnStartStreaming / OnStopStreaming (Pause from Stopped / Stop),
+//                      OnReceiveFirstSample (the sample held while paused, e.g. to show a still),
+//                      Receive and EndOfStream (call the base).
+//   CRendererInputPin  the input pin ("In"): forwards its hooks to the filter.
+//
+// Behaviour:
+//   - Paused: the first sample is held (Receive blocks) until the filter runs, stops or is
+//     flushed; GetState answers VFW_S_STATE_INTERMEDIATE until a sample or end of stream has
+//     arrived.
+//   - Running: with a clock (SetSyncSource) a sample with a start time waits until the clock
+//     reaches the run's start time plus the sample's start; without a clock, or for samples
+//     without times, it is rendered at once.
+//   - End of stream: EC_COMPLETE (S_OK, the filter) goes to the graph once per run, as soon as
+//     the filter runs with the end of stream received. A flush or Stop clears it.
+//   - Stop and BeginFlush release a Receive waiting in the renderer; it returns S_OK without
+//     rendering.
+//   - IMediaSeeking and IMediaPosition are answered by a CRendererPosPassThru aggregated into
+//     the filter: calls go upstream, the current position is the last rendered sample's start.
+//
+// Locks: m_InterfaceLock is the filter lock; m_sampleLock (a leaf, never held while calling out)
+// guards the streaming flags below and is what a waiting Receive sleeps on.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+
+#include "Filter.h"
+#include "Seeking.h"
+
+class CBaseRenderer;
+
+class CRendererInputPin : public CBaseInputPin {
+ public:
+  CRendererInputPin(CBaseRenderer* renderer, HRESULT* phr, LPCWSTR name);
+
+  HRESULT Receive(IMediaSample* pSample) override;
+  HRESULT EndOfStream() override;
+  HRESULT BeginFlush() override;
+  HRESULT EndFlush() override;
+  HRESULT CheckMediaType(const CMediaType* pmt) override;
+  HRESULT SetMediaType(const CMediaType* pmt) override;
+  HRESULT CompleteConnect(IPin* pReceivePin) override;
+  HRESULT BreakConnect() override;
+
+ private:
+  CBaseRenderer* const m_pRenderer;
+};
+
+class CBaseRenderer : public CBaseFilter {
+ public:
+  CBaseRenderer(REFCLSID clsid, const char* name, IUnknown* outer, HRESULT* phr);
+  ~CBaseRenderer() override;
+
+  // IMediaSeeking and IMediaPosition (the pass-through, made on first request), then the base.
+  HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+
+  int GetPinCount() override { return 1; }
+  CBasePin* GetPin(int n) override;
+
+  HRESULT Stop() override;
+  HRESULT Pause() override;
+  HRESULT Run(REFERENCE_TIME tStart) override;
+  // Paused without a sample or end of stream yet: waits up to dwMSecs, then
+  // VFW_S_STATE_INTERMEDIATE.
+  HRESULT GetState(DWORD dwMSecs, FILTER_STATE* State) override;
+
+  // Hooks.
+  virtual HRESULT CheckMediaType(const CMediaType* pmt) = 0;
+  virtual HRESULT DoRenderSample(IMediaSample* pSample) = 0;
+  virtual HRESULT SetMediaType(const CMediaType*) { return S_OK; }
+  virtual HRESULT CompleteConnect(IPin*) { return S_OK; }
+  virtual HRESULT BreakConnect() { return S_OK; }
+  virtual HRESULT OnStartStreaming() { return S_OK; }
+  virtual HRESULT OnStopStreaming() { return S_OK; }
+  virtual void OnReceiveFirstSample(IMediaSample*) {}
+
+  // Streaming, from the input pin.
+  virtual HRESULT Receive(IMediaSample* pSample);
+  virtual HRESULT EndOfStream();
+  virtual HRESULT BeginFlush();
+  virtual HRESULT EndFlush();
+
+ protected:
+  // Blocks until `pSample` is due (S_OK) or the wait is abandoned by Stop or a flush (S_FALSE).
+  HRESULT WaitForRenderTime(IMediaSample* pSample);
+  // Wakes waiting Receives after a state change (m_State is written before).
+  void WakeStreaming();
+  // Sends EC_COMPLETE if the stream has ended, the filter runs and it was not sent yet.
+  void DeliverCompletionIfDue();
+
+  CCritSec m_InterfaceLock;  // the filter lock
+  CRendererInputPin* m_pInputPin = nullptr;  // owned; created on first GetPin
+  // The seeking pass-through: its inner unknown (owned; made under m_InterfaceLock) and the
+  // object itself, read by the streaming thread to record sample times.
+  IUnknown* m_pPosition = nullptr;
+  std::atomic<CRendererPosPassThru*> m_pRendererPosition{nullptr};
+
+  std::mutex m_sampleLock;
+  std::condition_variable m_wake;  // state changes, flushes
+  bool m_bHaveSample = false;      // guarded by m_sampleLock: a Receive is in progress
+  bool m_bEOS = false;             // guarded by m_sampleLock: end of stream received
+  bool m_bEOSDelivered = false;    // guarded by m_sampleLock: EC_COMPLETE sent for it
+  bool m_bAbort = false;           // guarded by m_sampleLock: flushing; waiting Receives leave
+  CAMEvent m_evComplete{EventReset::Manual};  // set once a pause has a sample or end of stream
+};
