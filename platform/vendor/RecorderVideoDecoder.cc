@@ -1,0 +1,95 @@
+#include "RecorderVideoDecoder.h"
+
+#include <algorithm>
+
+#include "recorder/StreamFormat.h"
+
+namespace vendor {
+namespace {
+
+// Decoding runs beside other players on a small machine: one thread per decoder, and no
+// frame-threading delay on live pictures.
+constexpr int kDecoderThreads = 1;
+
+}  // namespace
+
+AVCodecID RecorderVideoDecoder::CodecForMagic(uint32_t magic) {
+  switch (magic) {
+    case recorder::kMagic4HLQ: return AV_CODEC_ID_H264;
+    case recorder::kMagic4MLQ:
+    case recorder::kMagic4MSH: return AV_CODEC_ID_MPEG4;
+    default: return AV_CODEC_ID_NONE;
+  }
+}
+
+std::unique_ptr<RecorderVideoDecoder> RecorderVideoDecoder::Create(uint32_t magic) {
+  const AVCodecID id = CodecForMagic(magic);
+  if (id == AV_CODEC_ID_NONE) return nullptr;
+  const AVCodec* codec = avcodec_find_decoder(id);
+  if (codec == nullptr) return nullptr;
+  AVCodecContext* context = avcodec_alloc_context3(codec);
+  if (context == nullptr) return nullptr;
+  context->thread_count = kDecoderThreads;
+  if (avcodec_open2(context, codec, nullptr) < 0) {
+    avcodec_free_context(&context);
+    return nullptr;
+  }
+  std::unique_ptr<RecorderVideoDecoder> decoder(new RecorderVideoDecoder(context));
+  if (decoder->packet_ == nullptr || decoder->frame_ == nullptr) return nullptr;
+  return decoder;
+}
+
+RecorderVideoDecoder::RecorderVideoDecoder(AVCodecContext* context)
+    : context_(context), packet_(av_packet_alloc()), frame_(av_frame_alloc()) {}
+
+RecorderVideoDecoder::~RecorderVideoDecoder() {
+  av_frame_free(&frame_);
+  av_packet_free(&packet_);
+  avcodec_free_context(&context_);
+}
+
+bool RecorderVideoDecoder::Decode(recorder::ByteSpan payload, int64_t pts,
+                                  const FrameHandler& handler) {
+  if (payload.empty()) return false;
+  // av_new_packet adds the zeroed padding libavcodec's bit readers may run into.
+  if (payload.size() > static_cast<size_t>(INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE) ||
+      av_new_packet(packet_, static_cast<int>(payload.size())) < 0)
+    return false;
+  std::copy(payload.begin(), payload.end(), packet_->data);
+  packet_->pts = pts;
+  packet_->dts = AV_NOPTS_VALUE;
+  int sent = avcodec_send_packet(context_, packet_);
+  if (sent == AVERROR(EAGAIN)) {
+    // The decoder wants its output taken first; take it and offer the payload again.
+    ReceiveFrames(handler);
+    sent = avcodec_send_packet(context_, packet_);
+  }
+  av_packet_unref(packet_);
+  const bool received = ReceiveFrames(handler);
+  return sent >= 0 && received;
+}
+
+void RecorderVideoDecoder::Drain(const FrameHandler& handler) {
+  if (avcodec_send_packet(context_, nullptr) < 0) return;
+  ReceiveFrames(handler);
+  avcodec_flush_buffers(context_);
+}
+
+void RecorderVideoDecoder::Reset() { avcodec_flush_buffers(context_); }
+
+void RecorderVideoDecoder::SetSkipBFrames(bool skip) {
+  context_->skip_frame = skip ? AVDISCARD_BIDIR : AVDISCARD_DEFAULT;
+}
+
+bool RecorderVideoDecoder::ReceiveFrames(const FrameHandler& handler) {
+  for (;;) {
+    const int result = avcodec_receive_frame(context_, frame_);
+    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return true;
+    if (result < 0) return false;
+    frame_->pts = frame_->best_effort_timestamp;
+    handler(*frame_);
+    av_frame_unref(frame_);
+  }
+}
+
+}  // namespace vendor

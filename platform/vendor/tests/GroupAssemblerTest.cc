@@ -1,0 +1,67 @@
+#include "GroupAssembler.h"
+
+#include <gtest/gtest.h>
+
+#include "TestStream.h"
+
+using namespace recorder;
+using vidora::GroupAssembler;
+
+namespace {
+
+std::vector<uint8_t> SmallStream() {
+  vendortest::TestStreamOptions options;
+  options.frames = 6;
+  return vendortest::MakeTestStream(options).groups;
+}
+
+int Drain(GroupAssembler& assembler) {
+  int groups = 0;
+  while (auto group = assembler.Next()) {
+    EXPECT_EQ(group->header.BlockCount(), 2);
+    ++groups;
+  }
+  return groups;
+}
+
+TEST(GroupAssemblerTest, ReassemblesGroupsCutAnywhere) {
+  const auto stream = SmallStream();
+  for (size_t chunk : {1u, 7u, 97u, 4096u}) {
+    GroupAssembler assembler(1 << 20);
+    int groups = 0;
+    for (size_t at = 0; at < stream.size(); at += chunk) {
+      const size_t n = std::min(chunk, stream.size() - at);
+      assembler.Append(ByteSpan(stream.data() + at, n));
+      groups += Drain(assembler);
+    }
+    EXPECT_EQ(groups, 6) << "chunk " << chunk;
+    EXPECT_EQ(assembler.Buffered(), 0u);
+    EXPECT_EQ(assembler.SkippedBytes(), 0u);
+  }
+}
+
+TEST(GroupAssemblerTest, SkipsDamageAndResynchronises) {
+  auto stream = SmallStream();
+  // Garbage before the stream, with start words that are each followed by another 1.
+  const std::vector<uint8_t> junk = {9, 7, 7, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+  std::vector<uint8_t> damaged = junk;
+  damaged.insert(damaged.end(), stream.begin(), stream.end());
+  // Break the type of the first group's video block: that group becomes unusable.
+  damaged[junk.size() + kGroupHeaderSize] = 0x77;
+  GroupAssembler assembler(1 << 20);
+  assembler.Append(damaged);
+  EXPECT_EQ(Drain(assembler), 5);
+  EXPECT_GT(assembler.SkippedBytes(), junk.size());
+}
+
+TEST(GroupAssemblerTest, OversizedLengthDoesNotStallTheStream) {
+  auto stream = SmallStream();
+  // The first group's video block claims 3 GB.
+  wl32(stream.data() + kGroupHeaderSize + 16, 0xC0000000u);
+  GroupAssembler assembler(4096);
+  assembler.Append(stream);
+  EXPECT_EQ(Drain(assembler), 5);
+  EXPECT_LT(assembler.Buffered(), 4096u);
+}
+
+}  // namespace

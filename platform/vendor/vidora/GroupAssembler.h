@@ -1,0 +1,41 @@
+// GroupAssembler: turns a recorder group stream cut anywhere back into whole groups. Bytes
+// that do not belong to a group (damage, a FileHeader repeated in the stream) are skipped up
+// to the next group start; a group that claims more bytes than any group may hold is treated
+// as damage too, so a bad length never stalls the stream or grows the buffer without end.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "recorder/StreamFormat.h"
+
+namespace vidora {
+
+class GroupAssembler {
+ public:
+  explicit GroupAssembler(size_t maxGroupSize) : maxGroupSize_(maxGroupSize) {}
+
+  void Append(recorder::ByteSpan bytes);
+
+  // The next complete group, or nothing until more bytes arrive. The view points into the
+  // assembler and stays valid until the next call of any method.
+  [[nodiscard]] std::optional<recorder::GroupView> Next();
+
+  void Reset();
+
+  size_t Buffered() const { return bytes_.size() - consumed_; }
+  uint64_t SkippedBytes() const { return skipped_; }
+
+ private:
+  void Skip(size_t count);
+  void Compact();
+
+  size_t maxGroupSize_;
+  std::vector<uint8_t> bytes_;
+  size_t consumed_ = 0;  // bytes at the front already returned or skipped
+  uint64_t skipped_ = 0;
+};
+
+}  // namespace vidora
