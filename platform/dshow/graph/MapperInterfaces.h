@@ -5,6 +5,7 @@
 
 #include "MediaGuids.h"
 #include "OleInterfaces.h"
+#include "Registration.h"  // merits, REGPINTYPES, REGFILTERPINS
 
 struct IEnumRegFilters;
 
@@ -38,24 +39,10 @@ DEFINE_GUID(CLSID_VideoInputDeviceCategory, 0x860BB310, 0x5D01, 0x11D0, 0xBD, 0x
 DEFINE_GUID(CLSID_VideoCompressorCategory, 0x33D9A760, 0x90C8, 0x11D0, 0xBD, 0x43, 0x00, 0xA0,
             0xC9, 0x11, 0xCE, 0x86);
 
-// Merits: filters of higher merit are tried first; below MERIT_DO_NOT_USE a filter is never
-// chosen by intelligent connection.
-constexpr DWORD MERIT_PREFERRED = 0x800000;
-constexpr DWORD MERIT_NORMAL = 0x600000;
-constexpr DWORD MERIT_UNLIKELY = 0x400000;
-constexpr DWORD MERIT_DO_NOT_USE = 0x200000;
-constexpr DWORD MERIT_SW_COMPRESSOR = 0x100000;
-constexpr DWORD MERIT_HW_COMPRESSOR = 0x100050;
-
 // Status codes of the mapper.
 // UnregisterFilter of a filter that is not registered: the Win32 "file not found" HRESULT,
 // which registration code treats as success.
 constexpr HRESULT VFW_E_FILTER_NOT_REGISTERED = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-
-struct REGPINTYPES {
-  const CLSID* clsMajorType;
-  const CLSID* clsMinorType;
-};
 
 struct REGPINMEDIUM {
   CLSID clsMedium;
@@ -68,19 +55,6 @@ constexpr DWORD REG_PINFLAG_B_ZERO = 0x1;
 constexpr DWORD REG_PINFLAG_B_RENDERER = 0x2;
 constexpr DWORD REG_PINFLAG_B_MANY = 0x4;
 constexpr DWORD REG_PINFLAG_B_OUTPUT = 0x8;
-
-// A pin of a version 1 registration.
-struct REGFILTERPINS {
-  LPCWSTR strName;
-  BOOL bRendered;
-  BOOL bOutput;
-  BOOL bZero;
-  BOOL bMany;
-  const CLSID* clsConnectsToFilter;
-  LPCWSTR strConnectsToPin;
-  UINT nMediaTypes;
-  const REGPINTYPES* lpMediaType;
-};
 
 // A pin of a version 2 registration.
 struct REGFILTERPINS2 {
