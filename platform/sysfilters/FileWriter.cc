@@ -52,6 +52,14 @@ class FileWriterInputPin final : public CBaseInputPin {
     return m_pWriter->Write(pSample);
   }
 
+  // The allocator stays committed when this sink stops: a multiplexer upstream may still finish
+  // the file, and its output pin decommits the allocator when it stops itself.
+  HRESULT Inactive() override {
+    m_bRunTimeError = false;
+    m_bFlushing = false;
+    return S_OK;
+  }
+
   HRESULT EndOfStream() override {
     const HRESULT hr = CheckStreaming();
     if (hr != S_OK) return hr;
