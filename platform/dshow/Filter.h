@@ -25,9 +25,10 @@
 // Pins delegate their reference count to the filter: holding a pin holds the filter.
 //
 // Locking: a filter and its pins share one lock, the filter lock (m_pLock), taken by state
-// changes, connections and flushing. Streaming calls (Receive, Deliver, EndOfStream) do not take
-// it, so a state change may wait for a streaming thread (see Sync.h for the order of locks). The
-// filter state is atomic so a streaming thread may read it without the lock.
+// changes, connections, flushing and NewSegment. Receive and Deliver never take it, nor does
+// EndOfStream (except a rendered input pin's, see Renderer.h), so a state change may wait for a
+// streaming thread (see Sync.h for the order of locks). The filter state is atomic so a
+// streaming thread may read it without the lock.
 #pragma once
 
 #include <atomic>
@@ -180,6 +181,7 @@ class CBasePin : public CUnknown, public IPin, public IQualityControl {
   PIN_DIRECTION Direction() const { return m_dir; }
   const std::u16string& Name() const { return m_name; }
   CBaseFilter* Filter() const { return m_pFilter; }
+  // The last segment (read them under the filter lock).
   REFERENCE_TIME CurrentStartTime() const { return m_tStart; }
   REFERENCE_TIME CurrentStopTime() const { return m_tStop; }
   double CurrentRate() const { return m_dRate; }
@@ -336,6 +338,9 @@ class CBaseOutputPin : public CBasePin {
   HRESULT Inactive() override;
 
  protected:
+  // Sizes the allocator (DecideBufferSize) and hands it to the input pin; releases it on failure.
+  HRESULT OfferAllocator(IMemInputPin* pPin, IMemAllocator** ppAlloc, ALLOCATOR_PROPERTIES* pProps);
+
   // The connection's allocator and input pin: set while connecting (stopped), read by the
   // streaming thread.
   IMemAllocator* m_pAllocator = nullptr;  // AddRef'd

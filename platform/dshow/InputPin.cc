@@ -61,8 +61,10 @@ HRESULT CBaseInputPin::Receive(IMediaSample* pSample) {
   if (hr == S_OK) hr = SetMediaType(AsMediaType(changed));
   DeleteMediaType(changed);
   if (SUCCEEDED(hr)) return S_OK;
-  m_bRunTimeError = true;
+  // End the stream downstream first: once the error is set, this pin's own EndOfStream would
+  // refuse to pass it on.
   EndOfStream();
+  m_bRunTimeError = true;
   m_pFilter->NotifyEvent(EC_ERRORABORT, VFW_E_TYPE_NOT_ACCEPTED, 0);
   return VFW_E_INVALIDMEDIATYPE;
 }

@@ -38,6 +38,17 @@ HRESULT CBaseOutputPin::BreakConnect() {
   return S_OK;
 }
 
+HRESULT CBaseOutputPin::OfferAllocator(IMemInputPin* pPin, IMemAllocator** ppAlloc,
+                                       ALLOCATOR_PROPERTIES* pProps) {
+  HRESULT hr = DecideBufferSize(*ppAlloc, pProps);
+  if (SUCCEEDED(hr)) hr = pPin->NotifyAllocator(*ppAlloc, FALSE);
+  if (FAILED(hr)) {
+    (*ppAlloc)->Release();
+    *ppAlloc = nullptr;
+  }
+  return hr;
+}
+
 HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* pPin, IMemAllocator** ppAlloc) {
   *ppAlloc = nullptr;
   ALLOCATOR_PROPERTIES props{};
@@ -45,27 +56,15 @@ HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* pPin, IMemAllocator** ppAl
   pPin->GetAllocatorRequirements(&props);
   if (props.cbAlign == 0) props.cbAlign = 1;
 
+  // The input pin's allocator first, then our own.
   HRESULT hr = pPin->GetAllocator(ppAlloc);
-  if (SUCCEEDED(hr)) {
-    hr = DecideBufferSize(*ppAlloc, &props);
-    if (SUCCEEDED(hr)) hr = pPin->NotifyAllocator(*ppAlloc, FALSE);
+  if (SUCCEEDED(hr) && *ppAlloc) {
+    hr = OfferAllocator(pPin, ppAlloc, &props);
     if (SUCCEEDED(hr)) return S_OK;
-  }
-  if (*ppAlloc) {
-    (*ppAlloc)->Release();
-    *ppAlloc = nullptr;
   }
   hr = InitAllocator(ppAlloc);
-  if (SUCCEEDED(hr)) {
-    hr = DecideBufferSize(*ppAlloc, &props);
-    if (SUCCEEDED(hr)) hr = pPin->NotifyAllocator(*ppAlloc, FALSE);
-    if (SUCCEEDED(hr)) return S_OK;
-  }
-  if (*ppAlloc) {
-    (*ppAlloc)->Release();
-    *ppAlloc = nullptr;
-  }
-  return hr;
+  if (FAILED(hr)) return hr;
+  return OfferAllocator(pPin, ppAlloc, &props);
 }
 
 HRESULT CBaseOutputPin::InitAllocator(IMemAllocator** ppAlloc) {

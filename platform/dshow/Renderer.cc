@@ -60,6 +60,45 @@ HRESULT CRendererInputPin::BreakConnect() {
   return CBaseInputPin::BreakConnect();
 }
 
+CRenderedInputPin::CRenderedInputPin(const char* objectName, CBaseFilter* filter, CCritSec* lock,
+                                     HRESULT* phr, LPCWSTR name)
+    : CBaseInputPin(objectName, filter, lock, phr, name) {}
+
+HRESULT CRenderedInputPin::EndOfStream() {
+  CAutoLock lock(m_pLock);
+  const HRESULT hr = CheckStreaming();
+  if (hr != S_OK) return hr;
+  m_bAtEndOfStream = true;
+  FILTER_STATE state = State_Stopped;
+  m_pFilter->GetState(0, &state);
+  if (state == State_Running) DoCompleteHandling();
+  return S_OK;
+}
+
+HRESULT CRenderedInputPin::EndFlush() {
+  CAutoLock lock(m_pLock);
+  m_bAtEndOfStream = false;
+  m_bCompleteNotified = false;
+  return CBaseInputPin::EndFlush();
+}
+
+HRESULT CRenderedInputPin::Active() {
+  m_bAtEndOfStream = false;
+  m_bCompleteNotified = false;
+  return CBaseInputPin::Active();
+}
+
+HRESULT CRenderedInputPin::Run(REFERENCE_TIME tStart) {
+  m_bCompleteNotified = false;
+  if (m_bAtEndOfStream) DoCompleteHandling();
+  return CBaseInputPin::Run(tStart);
+}
+
+void CRenderedInputPin::DoCompleteHandling() {
+  if (m_bCompleteNotified.exchange(true)) return;
+  m_pFilter->NotifyEvent(EC_COMPLETE, S_OK, 0);
+}
+
 CBaseRenderer::CBaseRenderer(REFCLSID clsid, const char* name, IUnknown* outer, HRESULT*)
     : CBaseFilter(name, outer, &m_InterfaceLock, clsid) {}
 

@@ -9,6 +9,12 @@
 //                      OnReceiveFirstSample (the sample held while paused, e.g. to show a still),
 //                      Receive and EndOfStream (call the base).
 //   CRendererInputPin  the input pin ("In"): forwards its hooks to the filter.
+//   CRenderedInputPin  an input pin for sinks built on CBaseFilter directly (several inputs,
+//                      own Receive): it reports EC_COMPLETE to the graph once per run, when the
+//                      filter runs and the pin has seen end of stream. Derive from it; override
+//                      Receive and CheckMediaType. Run, Active and EndFlush reset the state and
+//                      call the base; a filter with several inputs may override
+//                      DoCompleteHandling to report only when all of them have ended.
 //
 // Behaviour:
 //   - Paused: the first sample is held (Receive blocks) until the filter runs, stops or is
@@ -51,6 +57,30 @@ class CRendererInputPin : public CBaseInputPin {
 
  private:
   CBaseRenderer* const m_pRenderer;
+};
+
+class CRenderedInputPin : public CBaseInputPin {
+ public:
+  CRenderedInputPin(const char* objectName, CBaseFilter* filter, CCritSec* lock, HRESULT* phr,
+                    LPCWSTR name);
+
+  // The streaming check; then the end of stream is recorded and, if the filter runs, reported.
+  // Takes the filter lock, so that a Run in progress is seen whole: a derived pin may call it
+  // holding its own streaming lock, and must then never take that lock under the filter lock.
+  HRESULT EndOfStream() override;
+  // Clears the end of stream: a flushed stream may end again.
+  HRESULT EndFlush() override;
+  // A new start (from Stopped) clears both flags.
+  HRESULT Active() override;
+  // A new run may report again; an end of stream received while paused is reported now.
+  HRESULT Run(REFERENCE_TIME tStart) override;
+
+ protected:
+  // Sends EC_COMPLETE (S_OK, the filter) unless it was sent in this run.
+  virtual void DoCompleteHandling();
+
+  std::atomic<bool> m_bAtEndOfStream{false};
+  std::atomic<bool> m_bCompleteNotified{false};
 };
 
 class CBaseRenderer : public CBaseFilter {

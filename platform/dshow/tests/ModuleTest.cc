@@ -141,9 +141,12 @@ TEST_F(ModuleTest, TheModuleUnloadsOnlyWithoutObjectsAndLocks) {
 }
 
 TEST_F(ModuleTest, RegistrationWritesAndRemovesTheClassKeys) {
+  // A database of this run alone (the registry keeps its file open while the path stays).
+  static int run = 0;
   const std::filesystem::path database =
       std::filesystem::path(::testing::TempDir()) /
-      ("dshow_module_test_registry." + std::to_string(getpid()) + ".db");
+      ("dshow_module_test_registry." + std::to_string(getpid()) + "." + std::to_string(++run) +
+       ".db");
   std::filesystem::remove(database);
   ASSERT_EQ(setenv("RECAST_REGISTRY", database.c_str(), 1), 0);
 

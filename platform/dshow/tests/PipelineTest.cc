@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "Allocator.h"
 #include "TestFilters.h"
 
 namespace dshow_test {
@@ -329,6 +330,206 @@ TEST_F(PipelineTest, RunningRendererWaitsForEachSampleTimeOnItsClock) {
   EXPECT_EQ(p.source->Stop(), S_OK);
   EXPECT_EQ(p.sink->Samples().size(), 3u);
   p.sink->SetSyncSource(nullptr);
+}
+
+}  // namespace
+}  // namespace dshow_test
+
+namespace dshow_test {
+namespace {
+
+// A sink built on CBaseFilter with a rendered input pin that only counts samples.
+class CountingPin : public CRenderedInputPin {
+ public:
+  CountingPin(CBaseFilter* filter, CCritSec* lock, HRESULT* phr)
+      : CRenderedInputPin("CountingPin", filter, lock, phr, u"Input") {}
+  HRESULT CheckMediaType(const CMediaType* pmt) override {
+    return *pmt->Type() == MEDIATYPE_Video ? S_OK : E_FAIL;
+  }
+  HRESULT Receive(IMediaSample* pSample) override {
+    const HRESULT hr = CRenderedInputPin::Receive(pSample);
+    if (hr == S_OK) ++received;
+    return hr;
+  }
+  std::atomic<int> received{0};
+};
+
+class CountingSink : public CBaseFilter {
+ public:
+  CountingSink() : CBaseFilter("CountingSink", nullptr, &m_lock, CLSID_TestSink) {
+    HRESULT hr = S_OK;
+    m_pin = std::make_unique<CountingPin>(this, &m_lock, &hr);
+  }
+  int GetPinCount() override { return 1; }
+  CBasePin* GetPin(int n) override { return n == 0 ? m_pin.get() : nullptr; }
+  CountingPin* Pin() { return m_pin.get(); }
+
+ private:
+  CCritSec m_lock;
+  std::unique_ptr<CountingPin> m_pin;
+};
+
+TEST_F(PipelineTest, RenderedInputPinCompletesOncePerRunAfterEndOfStream) {
+  TestGraph graph;
+  auto* source = new NumberSource({.sampleCount = 3});
+  auto* sink = new CountingSink;
+  ComPtr<IBaseFilter> sourceRef = Hold(source);
+  ComPtr<IBaseFilter> sinkRef = Hold(sink);
+  sinkRef->JoinFilterGraph(&graph, u"sink");
+  ASSERT_EQ(static_cast<IPin*>(source->Stream())->Connect(sink->Pin(), nullptr), S_OK);
+
+  for (int run = 1; run <= 2; ++run) {
+    ASSERT_EQ(sink->Pause(), S_OK);
+    ASSERT_EQ(source->Pause(), S_OK);
+    // A sink that does not hold samples lets the whole stream through while paused.
+    // (The source numbers on across runs, so its second run is end of stream alone.)
+    for (int i = 0; i < 500 && sink->Pin()->received < 3; ++i) std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(graph.Count(EC_COMPLETE), run - 1) << "not while paused";
+    ASSERT_EQ(sink->Run(0), S_OK);
+    ASSERT_EQ(source->Run(0), S_OK);
+    EXPECT_TRUE(graph.WaitForCount(EC_COMPLETE, run));
+    EXPECT_EQ(graph.Count(EC_COMPLETE), run);
+    MustReturn("stop", [&] {
+      sink->Stop();
+      source->Stop();
+    });
+  }
+  EXPECT_EQ(sink->Pin()->received, 3);
+  static_cast<IPin*>(source->Stream())->Disconnect();
+  sink->Pin()->Disconnect();
+  sinkRef->JoinFilterGraph(nullptr, nullptr);
+}
+
+}  // namespace
+}  // namespace dshow_test
+
+namespace dshow_test {
+namespace {
+
+// A stream that replaces the push loop: it delivers only what has been queued and polls
+// otherwise, answering commands itself.
+class PollingStream : public NumberStream {
+ public:
+  PollingStream(CSource* filter, HRESULT* phr) : NumberStream(filter, phr, {}) {}
+  std::atomic<int> queued{0};
+
+ protected:
+  HRESULT DoBufferProcessingLoop() override {
+    Command command;
+    for (;;) {
+      while (!CheckRequest(&command)) {
+        if (queued == 0) {
+          Sleep(1);
+          continue;
+        }
+        IMediaSample* sample = nullptr;
+        if (FAILED(GetDeliveryBuffer(&sample, nullptr, nullptr, 0))) continue;
+        --queued;
+        FillBuffer(sample);
+        Deliver(sample);
+        sample->Release();
+      }
+      if (command == CMD_STOP) return S_OK;  // answered by the thread's command loop
+      Reply(command == CMD_RUN || command == CMD_PAUSE ? S_OK : static_cast<DWORD>(E_UNEXPECTED));
+    }
+  }
+};
+
+class PollingSource : public CSource {
+ public:
+  PollingSource() : CSource("PollingSource", nullptr, CLSID_TestSource) {
+    HRESULT hr = S_OK;
+    stream = new PollingStream(this, &hr);
+  }
+  PollingStream* stream;
+};
+
+TEST_F(PipelineTest, AReplacedStreamingLoopDeliversAndStops) {
+  auto* source = new PollingSource;
+  auto* sink = new CollectingSink;
+  ComPtr<IBaseFilter> sourceRef = Hold(source);
+  ComPtr<IBaseFilter> sinkRef = Hold(sink);
+  IPin* out = source->stream;
+  ASSERT_EQ(out->Connect(sink->Input(), nullptr), S_OK);
+  ASSERT_EQ(sink->Run(0), S_OK);
+  ASSERT_EQ(source->Run(0), S_OK);
+  std::this_thread::sleep_for(10ms);
+  EXPECT_TRUE(sink->Samples().empty()) << "nothing queued, nothing delivered";
+  source->stream->queued = 2;
+  EXPECT_TRUE(sink->WaitForCount(2));
+  MustReturn("stop of a polling stream", [&] {
+    sink->Stop();
+    source->Stop();
+  });
+  EXPECT_EQ(sink->Samples().size(), 2u);
+  out->Disconnect();
+  sink->Input()->Disconnect();
+}
+
+}  // namespace
+}  // namespace dshow_test
+
+namespace dshow_test {
+namespace {
+
+TEST_F(PipelineTest, PinEnumeratorsNoticeAddedPins) {
+  auto* source = new NumberSource({});
+  ComPtr<IBaseFilter> held = Hold(source);
+  ComPtr<IEnumPins> pins;
+  ASSERT_EQ(source->EnumPins(pins.ReleaseAndGetAddressOf()), S_OK);
+  HRESULT hr = S_OK;
+  new NumberStream(source, &hr, {});  // owned by the source from here on
+
+  IPin* found[2] = {};
+  ULONG fetched = 0;
+  EXPECT_EQ(pins->Next(2, found, &fetched), VFW_E_ENUM_OUT_OF_SYNC);
+  EXPECT_EQ(fetched, 0u);
+  ASSERT_EQ(pins->Reset(), S_OK);
+  EXPECT_EQ(pins->Next(2, found, &fetched), S_OK);
+  ASSERT_EQ(fetched, 2u);
+  for (IPin* pin : found) pin->Release();
+}
+
+TEST_F(PipelineTest, ASampleWithARefusedTypeStopsTheInputUntilStop) {
+  Pipeline p;
+  ASSERT_EQ(p.ConnectAll(), S_OK);
+  ASSERT_EQ(p.sink->Run(0), S_OK);
+  ASSERT_EQ(p.transform->Run(0), S_OK);  // the source stays stopped: the test delivers
+
+  ComPtr<IMemAllocator> allocator;
+  HRESULT hr = S_OK;
+  CMemAllocator::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(
+      IID_IMemAllocator, allocator.ReleaseAndGetVoidAddress());
+  ALLOCATOR_PROPERTIES props{1, 16, 1, 0};
+  ALLOCATOR_PROPERTIES actual{};
+  ASSERT_EQ(allocator->SetProperties(&props, &actual), S_OK);
+  ASSERT_EQ(allocator->Commit(), S_OK);
+  IMediaSample* sample = nullptr;
+  ASSERT_EQ(allocator->GetBuffer(&sample, nullptr, nullptr, 0), S_OK);
+  auto* input = static_cast<CBaseInputPin*>(p.transform->Input());
+
+  CMediaType same = TestVideoType();
+  sample->SetMediaType(&same);
+  EXPECT_EQ(input->Receive(sample), S_OK) << "a type change to an accepted type";
+  EXPECT_TRUE(p.sink->WaitForCount(1));
+
+  CMediaType audio(MEDIATYPE_Audio);
+  sample->SetMediaType(&audio);
+  EXPECT_EQ(input->Receive(sample), VFW_E_INVALIDMEDIATYPE);
+  TestGraph::Event abort{};
+  ASSERT_TRUE(p.graph.WaitFor(EC_ERRORABORT, &abort));
+  EXPECT_EQ(abort.param1, VFW_E_TYPE_NOT_ACCEPTED);
+  EXPECT_TRUE(p.graph.WaitFor(EC_COMPLETE)) << "the refused input ended its stream downstream";
+  sample->SetMediaType(nullptr);
+  EXPECT_EQ(input->Receive(sample), VFW_E_RUNTIME_ERROR);
+
+  p.SetState(State_Stopped);
+  ASSERT_EQ(p.sink->Run(0), S_OK);
+  ASSERT_EQ(p.transform->Run(0), S_OK);
+  EXPECT_EQ(input->Receive(sample), S_OK) << "stopping clears the error";
+  sample->Release();
+  allocator->Decommit();
 }
 
 }  // namespace

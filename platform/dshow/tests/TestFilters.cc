@@ -76,6 +76,15 @@ bool TestGraph::WaitFor(LONG code, Event* event) {
   }
 }
 
+bool TestGraph::WaitForCount(LONG code, int count) {
+  std::unique_lock guard(m_lock);
+  return m_arrived.wait_for(guard, kWait, [&] {
+    int seen = 0;
+    for (const Event& e : m_events) seen += e.code == code;
+    return seen >= count;
+  });
+}
+
 int TestGraph::Count(LONG code) {
   std::lock_guard guard(m_lock);
   int count = 0;

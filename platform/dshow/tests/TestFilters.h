@@ -61,6 +61,8 @@ class TestGraph final : public IFilterGraph, public IMediaEventSink {
 
   // The first event with `code`, waiting up to kWait for it.
   bool WaitFor(LONG code, Event* event = nullptr);
+  // Waits up to kWait until `count` events with `code` have come.
+  bool WaitForCount(LONG code, int count);
   int Count(LONG code);
 
  private:
