@@ -180,6 +180,7 @@ class FilterGraph final : public CUnknown,
   HRESULT StopLocked();
   // The default clock, chosen again on each start unless the application set one.
   void ChooseClockLocked();
+  void PrepareRendererPositionsLocked();
   // The stream time now: clock time minus the run's start (0 without a clock).
   REFERENCE_TIME StreamTimeLocked() const;
 

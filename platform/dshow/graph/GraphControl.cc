@@ -48,6 +48,15 @@ void FilterGraph::ChooseClockLocked() {
   for (const Member& m : m_members) m.filter->SetSyncSource(m_clock.Get());
 }
 
+void FilterGraph::PrepareRendererPositionsLocked() {
+  // A renderer makes its seeking object on first request and only then records the times of
+  // the samples it renders; asking now lets GetCurrentPosition report them from the start.
+  for (const Member& m : m_members) {
+    ComPtr<IMediaSeeking> seeking;
+    if (IsRenderer(m.filter.Get())) m.filter.As(seeking);
+  }
+}
+
 REFERENCE_TIME FilterGraph::StreamTimeLocked() const {
   REFERENCE_TIME now = 0;
   if (m_state != State_Running || !m_clock || FAILED(m_clock->GetTime(&now)))
@@ -58,6 +67,7 @@ REFERENCE_TIME FilterGraph::StreamTimeLocked() const {
 HRESULT FilterGraph::PauseLocked() {
   if (m_state == State_Stopped) {
     ChooseClockLocked();
+    PrepareRendererPositionsLocked();
     m_pausedStreamTime = 0;
   } else if (m_state == State_Running) {
     m_pausedStreamTime = StreamTimeLocked();
