@@ -106,9 +106,14 @@ ParseResult ParseBlock(const uint8_t* cursor, const uint8_t* end, BlockView& out
   return ParseResult::Complete;
 }
 
-ParseResult ParseGroup(const uint8_t* start, const uint8_t* end, GroupView& out) {
-  if (start > end || static_cast<size_t>(end - start) < kGroupHeaderSize)
+ParseResult ParseGroup(const uint8_t* start, const uint8_t* end, GroupView& out,
+                       size_t* needed) {
+  const auto incomplete = [&](size_t size) {
+    if (needed) *needed = size;
     return ParseResult::Incomplete;
+  };
+  if (start > end || static_cast<size_t>(end - start) < kGroupHeaderSize)
+    return incomplete(kGroupHeaderSize);
   const auto header = ParseGroupHeader(ByteSpan(start, kGroupHeaderSize));
   if (header->startCode != kGroupStartCode) {
     Trace("GroupHeader is not valid!\n");
@@ -118,6 +123,11 @@ ParseResult ParseGroup(const uint8_t* start, const uint8_t* end, GroupView& out)
   for (int i = 0; i < header->BlockCount(); ++i) {
     BlockView block;
     const ParseResult result = ParseBlock(cursor, end, block);
+    if (result == ParseResult::Incomplete) {
+      const size_t offset = static_cast<size_t>(cursor - start);
+      const auto length = rl32(ByteSpan(cursor, static_cast<size_t>(end - cursor)), 16);
+      return incomplete(offset + kBlockHeaderSize + length.value_or(0));
+    }
     if (result != ParseResult::Complete) return result;
     cursor = block.end;
   }
@@ -133,6 +143,12 @@ bool IsGroupStart(const uint8_t* p, size_t available) {
   const ByteSpan bytes(p, available);
   if (Word(bytes, 0) != kGroupStartCode) return false;
   return available < 8 || Word(bytes, 4) != kGroupStartCode;
+}
+
+bool CouldBeGroupStart(const uint8_t* p, size_t available) {
+  if (available >= 5) return IsGroupStart(p, available);
+  static constexpr uint8_t kStartCodeBytes[4] = {0x01, 0x00, 0x00, 0x00};
+  return available > 0 && std::memcmp(p, kStartCodeBytes, available) == 0;
 }
 
 PictureSize ResolutionFromCode(uint32_t code, uint16_t videoStandard) {
@@ -181,18 +197,6 @@ AudioCodecInfo DescribeAudioCodec(uint32_t codec) {
 }
 
 namespace {
-
-// Walks the blocks of a complete group; `visit` returns true to stop.
-template <typename Visit>
-void ForEachBlock(const GroupView& group, Visit visit) {
-  const uint8_t* cursor = group.firstBlock;
-  while (cursor < group.end) {
-    BlockView block;
-    if (ParseBlock(cursor, group.end, block) != ParseResult::Complete) return;
-    if (visit(block)) return;
-    cursor = block.end;
-  }
-}
 
 std::optional<BlockView> NthBlock(const GroupView& group, int n, bool (*matches)(uint16_t)) {
   std::optional<BlockView> found;

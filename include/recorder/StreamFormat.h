@@ -162,11 +162,19 @@ enum class ParseResult : int { Complete = 0, Incomplete = 1, Invalid = 2 };
 [[nodiscard]] ParseResult ParseBlock(const uint8_t* cursor, const uint8_t* end, BlockView& out);
 
 // Parses a whole group: Complete only when all of its blocks are present.
-[[nodiscard]] ParseResult ParseGroup(const uint8_t* start, const uint8_t* end, GroupView& out);
+// When it is Incomplete and `needed` is given, *needed is the group size that the bytes seen so
+// far call for at least: the result cannot change before that many bytes are there.
+[[nodiscard]] ParseResult ParseGroup(const uint8_t* start, const uint8_t* end, GroupView& out,
+                                     size_t* needed = nullptr);
 
 // A group starts where the word is 1 and the next word is not 1. With 5 to 7 bytes only the
 // first word can be tested; fewer than 5 bytes are never a group start.
 [[nodiscard]] bool IsGroupStart(const uint8_t* p, size_t available);
+
+// Whether the bytes at p can still turn out to be a group start once more bytes arrive: with
+// fewer than 5 bytes, whether they begin the start code (01, 01 00, 01 00 00, 01 00 00 00);
+// with 5 or more, IsGroupStart. A stream cut just after such a prefix keeps it for the next cut.
+[[nodiscard]] bool CouldBeGroupStart(const uint8_t* p, size_t available);
 
 // ---- Stream parameters ----------------------------------------------------------------
 
@@ -198,6 +206,18 @@ struct AudioCodecInfo {
 AudioCodecInfo DescribeAudioCodec(uint32_t normalisedCodec);
 
 // ---- Blocks of a complete group -------------------------------------------------------
+
+// Walks the blocks of a complete group in order; `visit(const BlockView&)` returns true to stop.
+template <typename Visit>
+void ForEachBlock(const GroupView& group, Visit visit) {
+  const uint8_t* cursor = group.firstBlock;
+  while (cursor < group.end) {
+    BlockView block;
+    if (ParseBlock(cursor, group.end, block) != ParseResult::Complete) return;
+    if (visit(block)) return;
+    cursor = block.end;
+  }
+}
 
 struct BlockCounts {
   int audio = 0;

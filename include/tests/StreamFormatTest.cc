@@ -130,6 +130,35 @@ TEST(StreamFormat, GroupStartNeedsWordOneThenNotOne) {
   EXPECT_FALSE(IsGroupStart(threeOnes + 4, 4));
 }
 
+TEST(StreamFormat, AnIncompleteGroupSaysHowMuchItNeedsAtLeast) {
+  const auto group = MakeGroup({kBlockVideo1, kBlockAudio1});  // 48 + 2 * (20 + 10) bytes
+  GroupView view;
+  size_t needed = 0;
+  const auto parse = [&](size_t size) { return ParseGroup(group.data(), group.data() + size, view, &needed); };
+  EXPECT_EQ(parse(10), ParseResult::Incomplete);
+  EXPECT_EQ(needed, 48u);
+  EXPECT_EQ(parse(60), ParseResult::Incomplete);
+  EXPECT_EQ(needed, 68u);  // the first block's header is not whole yet
+  EXPECT_EQ(parse(68), ParseResult::Incomplete);
+  EXPECT_EQ(needed, 78u);
+  EXPECT_EQ(parse(90), ParseResult::Incomplete);
+  EXPECT_EQ(needed, 98u);
+  EXPECT_EQ(parse(98), ParseResult::Incomplete);
+  EXPECT_EQ(needed, 108u);
+  EXPECT_EQ(parse(108), ParseResult::Complete);
+}
+
+TEST(StreamFormat, AStartCodeCutShortCanStillBeAGroupStart) {
+  const uint8_t start[] = {1, 0, 0, 0, 0x00, 0x10, 0, 0};
+  for (size_t n = 1; n <= sizeof start; ++n) EXPECT_TRUE(CouldBeGroupStart(start, n)) << n;
+  EXPECT_FALSE(CouldBeGroupStart(start, 0));
+  const uint8_t notStart[] = {1, 0, 2};
+  EXPECT_FALSE(CouldBeGroupStart(notStart, 3));
+  const uint8_t twoOnes[] = {1, 0, 0, 0, 1, 0, 0, 0};
+  EXPECT_TRUE(CouldBeGroupStart(twoOnes, 7));
+  EXPECT_FALSE(CouldBeGroupStart(twoOnes, 8));
+}
+
 TEST(StreamFormat, StreamParametersAndResolutionTables) {
   FileHeader header;
   header.videoStandard = kStandardNtsc;
