@@ -34,6 +34,7 @@ HRESULT AudioRenderer::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   if (riid == IID_IReferenceClock) return GetInterface(static_cast<IReferenceClock*>(this), ppv);
   if (riid == IID_IAMFilterMiscFlags)
     return GetInterface(static_cast<IAMFilterMiscFlags*>(this), ppv);
+  if (riid == IID_IRenderStatistics) return GetInterface(static_cast<IRenderStatistics*>(this), ppv);
   return CBaseRenderer::NonDelegatingQueryInterface(riid, ppv);
 }
 
@@ -62,8 +63,17 @@ HRESULT AudioRenderer::SetMediaType(const CMediaType* pmt) {
 
 HRESULT AudioRenderer::DoRenderSample(IMediaSample* pSample) {
   m_bytesRendered += pSample->GetActualDataLength();
-  ++m_buffersRendered;
+  m_tally.Record(pSample);
   return S_OK;
+}
+
+HRESULT AudioRenderer::Pause() {
+  CAutoLock lock(&m_InterfaceLock);
+  if (IsStopped()) {
+    m_tally.Reset();
+    m_bytesRendered = 0;
+  }
+  return CBaseRenderer::Pause();
 }
 
 REFERENCE_TIME AudioRenderer::DurationRendered() {

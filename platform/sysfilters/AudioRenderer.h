@@ -12,6 +12,7 @@
 #include "ComPtr.h"
 #include "ControlInterfaces.h"
 #include "GraphInterfaces.h"
+#include "RenderTally.h"
 #include "Renderer.h"
 
 #define RECAST_DECLARE_OVERRIDE(name, params, args) HRESULT name params override;
@@ -19,7 +20,8 @@
 class AudioRenderer final : public CBaseRenderer,
                             public IBasicAudio,
                             public IReferenceClock,
-                            public IAMFilterMiscFlags {
+                            public IAMFilterMiscFlags,
+                            public IRenderStatistics {
  public:
   AudioRenderer(IUnknown* outer, HRESULT* phr);
   static CUnknown* CreateInstance(IUnknown* outer, HRESULT* phr);
@@ -44,17 +46,25 @@ class AudioRenderer final : public CBaseRenderer,
   HRESULT Unadvise(DWORD_PTR dwAdviseCookie) override;
 
   ULONG GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
+  HRESULT GetRenderStatistics(LONG* samples, REFERENCE_TIME* firstStart,
+                              REFERENCE_TIME* lastStart) override {
+    return m_tally.Get(samples, firstStart, lastStart);
+  }
 
-  // Bytes and buffers consumed since the filter was made, and their duration (100 ns units).
+  // Starting from stopped clears the counts.
+  HRESULT Pause() override;
+
+  // Bytes and buffers consumed since the last start from stopped, and their duration (100 ns
+  // units).
   LONGLONG BytesRendered() const { return m_bytesRendered; }
-  LONG BuffersRendered() const { return m_buffersRendered; }
+  LONG BuffersRendered() { return m_tally.Samples(); }
   REFERENCE_TIME DurationRendered();
 
  private:
   ComPtr<IReferenceClock> m_clock;  // the system clock; set once in the constructor
 
+  RenderTally m_tally;
   std::atomic<LONGLONG> m_bytesRendered{0};
-  std::atomic<LONG> m_buffersRendered{0};
 
   std::mutex m_audioLock;
   DWORD m_bytesPerSecond = 0;  // guarded by m_audioLock

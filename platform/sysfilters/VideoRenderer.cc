@@ -31,6 +31,7 @@ HRESULT VideoRenderer::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   if (riid == IID_IVideoFrameStep) return GetInterface(static_cast<IVideoFrameStep*>(this), ppv);
   if (riid == IID_IAMFilterMiscFlags)
     return GetInterface(static_cast<IAMFilterMiscFlags*>(this), ppv);
+  if (riid == IID_IRenderStatistics) return GetInterface(static_cast<IRenderStatistics*>(this), ppv);
   return CBaseRenderer::NonDelegatingQueryInterface(riid, ppv);
 }
 
@@ -96,7 +97,7 @@ void VideoRenderer::OnReceiveFirstSample(IMediaSample* pSample) { Paint(pSample)
 
 HRESULT VideoRenderer::DoRenderSample(IMediaSample* pSample) {
   Paint(pSample);
-  ++m_framesRendered;
+  m_tally.Record(pSample);
   return S_OK;
 }
 
@@ -167,6 +168,7 @@ HRESULT VideoRenderer::Stop() {
 HRESULT VideoRenderer::Pause() {
   CAutoLock lock(&m_InterfaceLock);
   if (IsStopped()) {
+    m_tally.Reset();
     std::lock_guard guard(m_controlLock);
     if (m_window.autoShow) m_window.visible = -1;
   }

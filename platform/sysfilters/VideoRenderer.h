@@ -20,6 +20,7 @@
 
 #include "ControlInterfaces.h"
 #include "GraphInterfaces.h"
+#include "RenderTally.h"
 #include "Renderer.h"
 
 #define RECAST_DECLARE_OVERRIDE(name, params, args) HRESULT name params override;
@@ -42,7 +43,8 @@ class VideoRenderer final : public CBaseRenderer,
                             public IVideoWindow,
                             public IBasicVideo,
                             public IVideoFrameStep,
-                            public IAMFilterMiscFlags {
+                            public IAMFilterMiscFlags,
+                            public IRenderStatistics {
  public:
   explicit VideoRenderer(IUnknown* outer, HRESULT* phr);
   static CUnknown* CreateInstance(IUnknown* outer, HRESULT* phr);
@@ -67,10 +69,15 @@ class VideoRenderer final : public CBaseRenderer,
   RECAST_IVIDEOFRAMESTEP_METHODS(RECAST_DECLARE_OVERRIDE)
 
   ULONG GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
+  HRESULT GetRenderStatistics(LONG* samples, REFERENCE_TIME* firstStart,
+                              REFERENCE_TIME* lastStart) override {
+    return m_tally.Get(samples, firstStart, lastStart);
+  }
 
-  // Pictures rendered since the filter was made (the still shown while paused not counted).
-  LONG FramesRendered() const { return m_framesRendered; }
-  // Pictures handed to a frame sink.
+  // Pictures rendered since the last start from stopped (the still shown while paused not
+  // counted).
+  LONG FramesRendered() { return m_tally.Samples(); }
+  // Pictures handed to a frame sink since the filter was made.
   LONG FramesPainted() const { return m_framesPainted; }
 
  private:
@@ -83,7 +90,7 @@ class VideoRenderer final : public CBaseRenderer,
   void ReleaseHeldSample();
   HRESULT ConnectedSize(LONG* width, LONG* height);
 
-  std::atomic<LONG> m_framesRendered{0};
+  RenderTally m_tally;
   std::atomic<LONG> m_framesPainted{0};
 
   std::mutex m_stepLock;

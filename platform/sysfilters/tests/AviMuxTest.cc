@@ -136,3 +136,16 @@ TEST(FileWriterTest, NeedsANameAndTakesItOnlyWhileStopped) {
   EXPECT_TRUE(FAILED(held->Pause()));
   std::filesystem::remove(path);
 }
+
+TEST(AviMuxTest, AnInputThatEndsWithoutDataLeavesTheOthersIntact) {
+  const auto path = TempFile("silent.avi");
+  MuxChain chain({.frames = 10, .width = 32, .height = 32}, {.buffers = 0}, path);
+  chain.Run();
+  ASSERT_TRUE(chain.graph.WaitFor(EC_COMPLETE));
+  chain.Stop();
+  const AviSummary avi = ReadAvi(path);
+  ASSERT_TRUE(avi.opened);
+  EXPECT_EQ(10, avi.videoFrames);
+  EXPECT_EQ(0, avi.audioSamples);
+  std::filesystem::remove(path);
+}
