@@ -21,18 +21,6 @@ constexpr int kBytesPerSample = 2;
 // Stream time 0 lies this far after RunAll is called, so every filter runs before it.
 constexpr REFERENCE_TIME kRunLead = 200000;  // 20 ms
 
-void PaintGradient(YuvPlanes& p, int frame) {
-  for (int y = 0; y < p.height; ++y) {
-    for (int x = 0; x < p.width; ++x) p.planes[0][y * p.strides[0] + x] = uint8_t(x + y + frame * 4);
-  }
-  for (int plane = 1; plane < 3; ++plane) {
-    for (int y = 0; y < (p.height + 1) / 2; ++y) {
-      std::memset(p.planes[plane] + y * p.strides[plane], 128 + plane * 10 - frame % 20,
-                  p.strides[plane]);
-    }
-  }
-}
-
 class VideoStream final : public CSourceStream {
  public:
   VideoStream(CSource* filter, HRESULT* phr, const VideoSourceOptions& options)
@@ -146,6 +134,18 @@ class AudioStream final : public CSourceStream {
 };
 
 }  // namespace
+
+void PaintGradient(YuvPlanes& p, int frame) {
+  for (int y = 0; y < p.height; ++y) {
+    for (int x = 0; x < p.width; ++x) p.planes[0][y * p.strides[0] + x] = uint8_t(x + y + frame * 4);
+  }
+  for (int plane = 1; plane < 3; ++plane) {
+    for (int y = 0; y < (p.height + 1) / 2; ++y) {
+      std::memset(p.planes[plane] + y * p.strides[plane], 128 + plane * 10 - frame % 20,
+                  p.strides[plane]);
+    }
+  }
+}
 
 HRESULT EventGraph::QueryInterface(REFIID riid, void** ppv) {
   if (riid == IID_IMediaEventSink) {

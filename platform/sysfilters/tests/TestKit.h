@@ -53,6 +53,8 @@ class EventGraph final : public IFilterGraph, public IMediaEventSink {
 };
 
 using PaintPicture = std::function<void(YuvPlanes& picture, int frame)>;
+// The default picture: a gradient that moves with the frame number.
+void PaintGradient(YuvPlanes& picture, int frame);
 
 struct VideoSourceOptions {
   int frames = 25;
