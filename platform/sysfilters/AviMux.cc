@@ -115,9 +115,11 @@ HRESULT AviMux::Pause() {
 
 HRESULT AviMux::Stop() {
   CAutoLock lock(&m_lock);
-  {
-    // Finish what was muxed while the output can still deliver.
+  if (!IsStopped() && m_pOutput->IsConnected()) {
+    // Finish what was muxed while the output can still deliver; a run that muxed nothing still
+    // leaves a valid (empty) file.
     std::lock_guard guard(m_muxLock);
+    if (SUCCEEDED(m_error) && !m_states.empty() && !m_writer.Begun()) BeginLocked();
     if (m_writer.Begun() && !m_writer.Finished()) FinishLocked();
   }
   return CBaseFilter::Stop();

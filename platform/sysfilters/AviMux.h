@@ -10,7 +10,8 @@
 // once every connected input has ended, followed by end of stream downstream. Bytes go
 // downstream as samples whose start and stop times are the byte range they occupy in the file.
 // A run stopped before its inputs ended still gets its index and header, so what was muxed
-// stays playable; that is written before the output stops.
+// stays playable (a run that muxed nothing leaves an empty but valid file); that is written
+// before the output stops.
 //
 // IMediaSeeking (on the filter and the output pin): duration and seeking go upstream through
 // the first input; the current position is the time muxed so far (the least advanced input that

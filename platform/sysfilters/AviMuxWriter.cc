@@ -10,6 +10,13 @@ namespace {
 
 // Size of the I/O buffer: what the sink receives per write at most.
 constexpr int kIoBufferSize = 64 * 1024;
+constexpr REFERENCE_TIME kUnitsPerSecond = 10000000;
+// Audio timing jitter taken as continuous: up to one recorder audio block (40 ms).
+constexpr REFERENCE_TIME kAudioJitter = 400000;
+// The longest gap filled with silence; beyond it the times are not trusted (10 minutes).
+constexpr REFERENCE_TIME kMaxAudioGap = 600 * kUnitsPerSecond;
+constexpr size_t kSilenceBufferSize = 16 * 1024;
+constexpr uint8_t kUnsignedSilence = 0x80;
 
 }  // namespace
 
@@ -49,6 +56,7 @@ int AviMuxWriter::AddStream(const CMediaType& mt) {
   if (stream.format.type == AVMEDIA_TYPE_VIDEO) {
     st->avg_frame_rate = av_inv_q(stream.format.timeBase);
   }
+  stream.silence = stream.format.unsignedPcm ? kUnsignedSilence : 0;
   m_streams.push_back(stream);
   return static_cast<int>(m_streams.size()) - 1;
 }
@@ -84,8 +92,37 @@ HRESULT AviMuxWriter::WritePacket(int stream, const uint8_t* data, int length,
   if (stream < 0 || stream >= static_cast<int>(m_streams.size()) || length < 0)
     return E_INVALIDARG;
   Stream& s = m_streams[stream];
+  if (s.format.pcm && start >= 0) {
+    const HRESULT hr = FillAudioGap(stream, start);
+    if (FAILED(hr)) return hr;
+  }
+  return Write(stream, data, length, NextPosition(s, start, length), keyFrame);
+}
+
+HRESULT AviMuxWriter::FillAudioGap(int stream, REFERENCE_TIME start) {
+  Stream& s = m_streams[stream];
+  const AVRational& tb = s.format.timeBase;
+  const int64_t reached = av_rescale(s.next, tb.num * kUnitsPerSecond, tb.den);
+  const REFERENCE_TIME gap = start - reached;
+  if (gap <= kAudioJitter || gap > kMaxAudioGap) return S_OK;
+  m_silence.resize(kSilenceBufferSize);
+  std::fill(m_silence.begin(), m_silence.end(), s.silence);
+  const int64_t chunkFrames = static_cast<int64_t>(m_silence.size()) / s.format.blockAlign;
+  int64_t frames = av_rescale(gap, tb.den, tb.num * kUnitsPerSecond);
+  while (frames > 0) {
+    const int64_t now = std::min(frames, chunkFrames);
+    const int bytes = static_cast<int>(now * s.format.blockAlign);
+    const HRESULT hr = Write(stream, m_silence.data(), bytes, NextPosition(s, -1, bytes), true);
+    if (FAILED(hr)) return hr;
+    frames -= now;
+  }
+  return S_OK;
+}
+
+HRESULT AviMuxWriter::Write(int stream, const uint8_t* data, int length, int64_t position,
+                            bool keyFrame) {
+  Stream& s = m_streams[stream];
   AVStream* st = m_context->streams[stream];
-  const int64_t position = NextPosition(s, start, length);
   av_packet_unref(m_packet);
   m_packet->data = const_cast<uint8_t*>(data);
   m_packet->size = length;

@@ -39,7 +39,9 @@ class AviMuxWriter {
   // Writes the header. E_FAIL without streams or when libavformat refuses.
   HRESULT Begin();
   // One packet of stream `stream` starting at `start` (100 ns units; a negative start follows
-  // on from the stream's previous packet).
+  // on from the stream's previous packet). Video goes to the frame slot of its time (skipped
+  // slots become empty frames); PCM audio is stored back to back, and a gap in its times (lost
+  // data upstream) is filled with silence first, so sound stays in step with the pictures.
   HRESULT WritePacket(int stream, const uint8_t* data, int length, REFERENCE_TIME start,
                       bool keyFrame);
   // Writes the index and patches the header; the file is complete afterwards.
@@ -54,16 +56,21 @@ class AviMuxWriter {
   struct Stream {
     AviStreamFormat format;
     int64_t next = 0;  // the position in format.timeBase units the next packet gets
+    uint8_t silence = 0;  // the byte value of silent PCM; only with format.pcm
   };
   static int WritePacketCallback(void* opaque, uint8_t* data, int length);
   static int64_t SeekCallback(void* opaque, int64_t offset, int whence);
   int64_t NextPosition(Stream& stream, REFERENCE_TIME start, int length) const;
+  HRESULT Write(int stream, const uint8_t* data, int length, int64_t position, bool keyFrame);
+  // Silence up to the sample frame `start` falls on, when it lies clearly past the stream's end.
+  HRESULT FillAudioGap(int stream, REFERENCE_TIME start);
   bool EnsureContext();
 
   AviByteSink* const m_sink;
   AVFormatContext* m_context = nullptr;
   AVIOContext* m_io = nullptr;
   AVPacket* m_packet = nullptr;  // reused for every packet
+  std::vector<uint8_t> m_silence;  // made on the first gap, reused
   std::vector<Stream> m_streams;
   int64_t m_position = 0;  // where the next flushed bytes go
   int64_t m_size = 0;      // end of the furthest byte written

@@ -81,6 +81,8 @@ HRESULT DescribeAudio(const CMediaType& mt, AVCodecParameters* par, AviStreamFor
     format->type = AVMEDIA_TYPE_AUDIO;
     format->timeBase = AVRational{1, static_cast<int>(wfx.nSamplesPerSec)};
     format->blockAlign = wfx.nBlockAlign;
+    format->pcm = wfx.wFormatTag == WAVE_FORMAT_PCM;
+    format->unsignedPcm = codec == AV_CODEC_ID_PCM_U8;
   }
   if (par) {
     par->codec_type = AVMEDIA_TYPE_AUDIO;

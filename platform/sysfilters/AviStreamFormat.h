@@ -16,6 +16,8 @@ struct AviStreamFormat {
   AVRational timeBase{0, 1};
   REFERENCE_TIME frameDuration = 0;  // video: 100 ns units per frame
   int blockAlign = 0;                // audio: bytes per sample frame
+  bool pcm = false;                  // audio: uncompressed
+  bool unsignedPcm = false;          // audio: 8-bit PCM, whose silence is 0x80
 };
 
 // S_OK and the parameters; VFW_E_TYPE_NOT_ACCEPTED for types an AVI file cannot hold or format

@@ -149,3 +149,29 @@ TEST(AviMuxTest, AnInputThatEndsWithoutDataLeavesTheOthersIntact) {
   EXPECT_EQ(0, avi.audioSamples);
   std::filesystem::remove(path);
 }
+
+TEST(AviMuxTest, LostAudioBecomesSilenceSoSoundStaysWithThePictures) {
+  const auto path = TempFile("gap.avi");
+  constexpr int kFrames = 50;
+  MuxChain chain({.frames = kFrames, .width = 32, .height = 32},
+                 {.buffers = kFrames, .skipFrom = 10, .skipCount = 15}, path);
+  chain.Run();
+  ASSERT_TRUE(chain.graph.WaitFor(EC_COMPLETE));
+  chain.Stop();
+  const AviSummary avi = ReadAvi(path);
+  EXPECT_EQ(kFrames, avi.videoFrames);
+  EXPECT_EQ(kFrames * 320, avi.audioSamples);
+  std::filesystem::remove(path);
+}
+
+TEST(AviMuxTest, AStopBeforeAnyDataLeavesAnEmptyButValidFile) {
+  const auto path = TempFile("nothing.avi");
+  MuxChain chain({.frames = 1, .width = 32, .height = 32}, {.buffers = 1}, path);
+  // Only the writer and the multiplexer start: nothing arrives before the stop.
+  for (IBaseFilter* f : {chain.w.Get(), chain.m.Get()}) f->Pause();
+  chain.Stop();
+  const AviSummary avi = ReadAvi(path);
+  EXPECT_TRUE(avi.opened);
+  EXPECT_EQ(0, avi.videoFrames);
+  std::filesystem::remove(path);
+}

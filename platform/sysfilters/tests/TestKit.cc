@@ -104,7 +104,11 @@ class AudioStream final : public CSourceStream {
 
  protected:
   HRESULT FillBuffer(IMediaSample* sample) override {
-    if (m_next == m_options.buffers) return S_FALSE;
+    if (m_next == m_options.skipFrom) {
+      m_next += m_options.skipCount;
+      m_frame += static_cast<int64_t>(m_options.skipCount) * FramesPerBuffer();
+    }
+    if (m_next >= m_options.buffers) return S_FALSE;
     BYTE* data = nullptr;
     sample->GetPointer(&data);
     auto* samples = reinterpret_cast<int16_t*>(data);

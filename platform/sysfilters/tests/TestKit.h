@@ -76,6 +76,8 @@ struct AudioSourceOptions {
   int sampleRate = 8000;
   int channels = 1;
   REFERENCE_TIME bufferDuration = kFrameDuration;
+  int skipFrom = -1;  // buffers skipFrom .. skipFrom+skipCount-1 are lost (their times pass)
+  int skipCount = 0;
 };
 
 class AudioSource final : public CSource {
