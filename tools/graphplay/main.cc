@@ -56,10 +56,10 @@ int main(int argc, char** argv) {
     std::cerr << "graphplay: cannot initialise COM\n";
     return 1;
   }
-  RegisterGraphClassesInProcess();
   std::signal(SIGINT, OnInterrupt);
   int status = 0;
   {
+    const InProcessGraphClasses graphClasses;
     GraphPlayer player;
     std::string why;
     const HRESULT hr = player.Open(target, why);

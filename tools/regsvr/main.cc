@@ -21,6 +21,23 @@ int Usage() {
   return static_cast<int>(RegistrarStatus::kUsage);
 }
 
+int Report(const RegistrarResult& result) {
+  if (!result.message.empty()) std::cerr << "regsvr: " << result.message << "\n";
+  return static_cast<int>(result.status);
+}
+
+int Dispatch(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
+    ListRegistrations(std::cout);
+    return 0;
+  }
+  if (argc == 2 && argv[1][0] != '-')
+    return Report(RunRegistration(argv[1], RegistrarAction::kRegister));
+  if (argc == 3 && std::strcmp(argv[1], "-u") == 0)
+    return Report(RunRegistration(argv[2], RegistrarAction::kUnregister));
+  return Usage();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -29,21 +46,11 @@ int main(int argc, char** argv) {
     std::cerr << "regsvr: cannot initialise COM\n";
     return static_cast<int>(RegistrarStatus::kFailed);
   }
-  // Modules register their filters through the mapper, which this process offers itself.
-  RegisterGraphClassesInProcess();
   int status = 0;
-  if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
-    ListRegistrations(std::cout);
-  } else if (argc == 2 && argv[1][0] != '-') {
-    const RegistrarResult result = RunRegistration(argv[1], RegistrarAction::kRegister);
-    if (!result.message.empty()) std::cerr << "regsvr: " << result.message << "\n";
-    status = static_cast<int>(result.status);
-  } else if (argc == 3 && std::strcmp(argv[1], "-u") == 0) {
-    const RegistrarResult result = RunRegistration(argv[2], RegistrarAction::kUnregister);
-    if (!result.message.empty()) std::cerr << "regsvr: " << result.message << "\n";
-    status = static_cast<int>(result.status);
-  } else {
-    status = Usage();
+  {
+    // Modules register their filters through the mapper, which this process offers itself.
+    const InProcessGraphClasses graphClasses;
+    status = Dispatch(argc, argv);
   }
   CoUninitialize();
   return status;

@@ -4,18 +4,25 @@
 #pragma once
 
 #include <span>
+#include <vector>
 
 #include "ClassFactory.h"
 
 std::span<const CFactoryTemplate> GraphClassTemplates();
 
-// Makes every graph class creatable through CoCreateInstance in this process without any
-// registry entry (CoRegisterClassObject). Once per process; later calls do nothing.
-HRESULT RegisterGraphClassesInProcess();
+// While it lives, every graph class is creatable through CoCreateInstance in this process
+// without any registry entry (CoRegisterClassObject). Tools and tests hold one.
+class InProcessGraphClasses {
+ public:
+  InProcessGraphClasses();
+  ~InProcessGraphClasses();
+  InProcessGraphClasses(const InProcessGraphClasses&) = delete;
+  InProcessGraphClasses& operator=(const InProcessGraphClasses&) = delete;
 
-// Registers with the filter mapper (IFilterMapper2, else IFilterMapper) every template that
-// carries filter setup data; a module's DllRegisterServer calls it after the COM class keys are
-// written. The first failure is returned.
-HRESULT AMRegisterFiltersWithMapper(std::span<const CFactoryTemplate> templates);
-// Removes those registrations; a filter that was not registered counts as removed.
-HRESULT AMUnregisterFiltersWithMapper(std::span<const CFactoryTemplate> templates);
+  // S_OK, or the first registration's failure.
+  HRESULT Status() const { return m_status; }
+
+ private:
+  std::vector<DWORD> m_cookies;
+  HRESULT m_status = S_OK;
+};

@@ -14,14 +14,17 @@ bool IsSource(IBaseFilter* filter) {
                       [](const ComPtr<IPin>& in) { return bool(ConnectedPin(in.Get())); });
 }
 
-// The filter's own seeking interface, else the first output pin's.
-ComPtr<IMediaSeeking> SeekingOf(IBaseFilter* filter) {
+// The filter's own seeking interface, else those of its output pins (a source with several
+// streams seeks each of them).
+void AddSeekingOf(IBaseFilter* filter, std::vector<ComPtr<IMediaSeeking>>& seekers) {
   ComPtr<IMediaSeeking> seeking;
-  if (SUCCEEDED(ComPtr<IBaseFilter>(filter).As(seeking))) return seeking;
-  for (const auto& out : FilterPins(filter, PINDIR_OUTPUT)) {
-    if (SUCCEEDED(out.As(seeking))) return seeking;
+  if (SUCCEEDED(ComPtr<IBaseFilter>(filter).As(seeking))) {
+    seekers.push_back(std::move(seeking));
+    return;
   }
-  return {};
+  for (const auto& out : FilterPins(filter, PINDIR_OUTPUT)) {
+    if (SUCCEEDED(out.As(seeking))) seekers.push_back(std::move(seeking));
+  }
 }
 
 bool IsMediaTime(const GUID* format) { return format && *format == TIME_FORMAT_MEDIA_TIME; }
@@ -31,8 +34,7 @@ bool IsMediaTime(const GUID* format) { return format && *format == TIME_FORMAT_M
 std::vector<ComPtr<IMediaSeeking>> FilterGraph::SeekersLocked(bool sourcesOnly) const {
   std::vector<ComPtr<IMediaSeeking>> seekers;
   for (const Member& m : m_members) {
-    if (sourcesOnly && !IsSource(m.filter.Get())) continue;
-    if (auto seeking = SeekingOf(m.filter.Get())) seekers.push_back(std::move(seeking));
+    if (!sourcesOnly || IsSource(m.filter.Get())) AddSeekingOf(m.filter.Get(), seekers);
   }
   return seekers;
 }

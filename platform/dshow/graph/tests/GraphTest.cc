@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "ClassRegistry.h"
 #include "GraphClasses.h"
@@ -178,6 +179,22 @@ TEST_F(GraphTest, CompletionWaitsForEveryRenderer) {
   EXPECT_EQ(position, 19 * 20 * 10000);  // the last sample to reach a renderer
 }
 
+TEST_F(GraphTest, WithoutDefaultHandlingEveryRendererCompletionPassesThrough) {
+  ASSERT_EQ(graph->RenderFile(u"gtest://x/video=3&audio=1&step=1", nullptr), S_OK);
+  ASSERT_EQ(Events()->CancelDefaultHandling(EC_COMPLETE), S_OK);
+  ASSERT_EQ(Control()->Run(), S_OK);
+  std::vector<LONG_PTR> senders;
+  LONG code = 0;
+  LONG_PTR p1 = 0;
+  LONG_PTR p2 = 0;
+  while (senders.size() < 2 && Events()->GetEvent(&code, &p1, &p2, kLongWaitMs) == S_OK) {
+    if (code == EC_COMPLETE) senders.push_back(p2);
+  }
+  ASSERT_EQ(senders.size(), 2u);
+  EXPECT_NE(senders[0], senders[1]);  // one from each renderer, naming it
+  EXPECT_EQ(Events()->GetEvent(&code, &p1, &p2, 50), E_ABORT);
+}
+
 TEST_F(GraphTest, StateChangesWithTheSourceBlockedOnAFullAllocator) {
   ASSERT_EQ(graph->RenderFile(u"gtest://x/video=30&audio=0&buffers=1&step=1", nullptr), S_OK);
   auto video = FilterOfClass(graph.Get(), CLSID_GraphTestVideoRenderer);
@@ -220,6 +237,31 @@ TEST_F(GraphTest, ClockOnlyWhenARendererAsksForOne) {
   std::this_thread::sleep_for(2ms);
   clock->GetTime(&second);
   EXPECT_GT(second, first);
+}
+
+TEST_F(GraphTest, SeekingRestartsEveryStreamFromTheNewPosition) {
+  ASSERT_EQ(graph->RenderFile(u"gtest://x/video=20&audio=4&step=10", nullptr), S_OK);
+  auto seeking = graph.As<IMediaSeeking>();
+  LONGLONG duration = 0;
+  ASSERT_EQ(seeking->GetDuration(&duration), S_OK);
+  EXPECT_EQ(duration, 20 * 10 * 10000);  // the longer stream
+
+  ASSERT_EQ(Control()->Run(), S_OK);
+  LONG code = 0;
+  ASSERT_EQ(Events()->WaitForCompletion(kLongWaitMs, &code), S_OK);
+  LONGLONG start = 15 * 10 * 10000;
+  ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
+                                  AM_SEEKING_NoPositioning),
+            S_OK);
+  // The old completion is gone; the graph runs on and completes again.
+  ASSERT_EQ(Events()->WaitForCompletion(kLongWaitMs, &code), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+  const Stats video = RendererStats(FilterOfClass(graph.Get(), CLSID_GraphTestVideoRenderer).Get());
+  EXPECT_EQ(video.samples, 20 + 5);
+  EXPECT_EQ(video.last, 4 * 10 * 10000);  // times count from the new segment
+  OAFilterState state = -1;
+  EXPECT_EQ(Control()->GetState(0, &state), S_OK);
+  EXPECT_EQ(state, State_Running);
 }
 
 TEST_F(GraphTest, RemovingAConnectedFilterDisconnectsItsNeighbours) {

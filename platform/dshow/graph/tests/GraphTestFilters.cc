@@ -5,13 +5,14 @@
 #include <mutex>
 #include <string>
 
-#include "GraphClasses.h"
+#include "MapperRegistration.h"
 #include "GraphInterfaces.h"
 #include "GraphTestIds.h"
 #include "Registration.h"
 #include "Registry.h"
 #include "RenderStatistics.h"
 #include "Renderer.h"
+#include "Seeking.h"
 #include "Source.h"
 #include "Transform.h"
 #include "WideString.h"
@@ -52,25 +53,45 @@ SourceOptions ParseOptions(const std::string& text) {
 
 class TestSource;
 
-class TestStream final : public CSourceStream {
+// A stream that can seek: a new start flushes downstream and restarts the push loop at the
+// sample due then, with times counted again from 0 (a new segment).
+class TestStream final : public CSourceStream, public CSourceSeeking {
  public:
   TestStream(HRESULT* phr, TestSource* filter, LPCWSTR name, const GUID& major, const GUID& sub,
              bool video);
 
+  HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
+    if (riid == IID_IMediaSeeking) return CSourceSeeking::NonDelegatingQueryInterface(riid, ppv);
+    return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
+  }
   HRESULT GetMediaType(CMediaType* mt) override;
   HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* props) override;
+  // The source's options are known: the duration follows from them.
+  void Loaded(const SourceOptions& options);
 
  protected:
   HRESULT FillBuffer(IMediaSample* sample) override;
   HRESULT OnThreadCreate() override;
-  HRESULT OnThreadStartPlay() override { return DeliverNewSegment(0, INT64_MAX, 1.0); }
+  HRESULT OnThreadStartPlay() override { return DeliverNewSegment(m_segmentStart, INT64_MAX, 1.0); }
+  HRESULT ChangeStart() override;
+  HRESULT ChangeStop() override { return S_OK; }
+  HRESULT ChangeRate() override { return S_OK; }
 
  private:
+  int SampleCount(const SourceOptions& options) const {
+    return m_video ? options.video : options.audio;
+  }
+
   TestSource* const m_source;
   const GUID m_major;
   const GUID m_sub;
   const bool m_video;
-  int m_sent = 0;  // only the streaming thread touches it
+  CCritSec m_seekLock;  // serialises seeking; never taken by the streaming thread
+  // Written while the streaming thread waits for a command (construction, OnThreadCreate on
+  // it, ChangeStart with the thread stopped); read by that thread.
+  int m_first = 0;                    // the first sample of the segment
+  REFERENCE_TIME m_segmentStart = 0;  // its media time
+  int m_sent = 0;                     // samples of the segment delivered
 };
 
 class TestSource final : public CSource, public IFileSourceFilter {
@@ -90,14 +111,18 @@ class TestSource final : public CSource, public IFileSourceFilter {
 
   HRESULT Load(LPCOLESTR name, const AM_MEDIA_TYPE*) override {
     if (!name) return E_POINTER;
-    CAutoLock lock(&m_cStateLock);
-    m_name = name;
-    m_options = ParseOptions(WideToUtf8(m_name));
+    const SourceOptions options = ParseOptions(WideToUtf8(name));
+    {
+      std::lock_guard lock(m_optionsLock);
+      m_name = name;
+      m_options = options;
+    }
+    for (CSourceStream* stream : m_paStreams) static_cast<TestStream*>(stream)->Loaded(options);
     return S_OK;
   }
   HRESULT GetCurFile(LPOLESTR* name, AM_MEDIA_TYPE* mt) override {
     if (!name) return E_POINTER;
-    CAutoLock lock(&m_cStateLock);
+    std::lock_guard lock(m_optionsLock);
     *name = static_cast<LPOLESTR>(CoTaskMemAlloc((m_name.size() + 1) * sizeof(WCHAR)));
     if (!*name) return E_OUTOFMEMORY;
     std::memcpy(*name, m_name.c_str(), (m_name.size() + 1) * sizeof(WCHAR));
@@ -106,18 +131,22 @@ class TestSource final : public CSource, public IFileSourceFilter {
   }
 
   SourceOptions Options() {
-    CAutoLock lock(&m_cStateLock);
+    std::lock_guard lock(m_optionsLock);
     return m_options;
   }
 
  private:
-  std::u16string m_name;   // guarded by m_cStateLock
-  SourceOptions m_options;  // guarded by m_cStateLock
+  // A leaf lock: the streaming threads read the options, and a state change holds the filter
+  // lock while it waits for them.
+  std::mutex m_optionsLock;
+  std::u16string m_name;    // guarded by m_optionsLock
+  SourceOptions m_options;  // guarded by m_optionsLock
 };
 
 TestStream::TestStream(HRESULT* phr, TestSource* filter, LPCWSTR name, const GUID& major,
                        const GUID& sub, bool video)
     : CSourceStream("Graph Test Stream", phr, filter, name),
+      CSourceSeeking("Graph Test Seeking", static_cast<IPin*>(this), phr, &m_seekLock),
       m_source(filter),
       m_major(major),
       m_sub(sub),
@@ -139,18 +168,42 @@ HRESULT TestStream::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERT
   return allocator->SetProperties(props, &actual);
 }
 
+void TestStream::Loaded(const SourceOptions& options) {
+  CAutoLock lock(&m_seekLock);
+  m_rtDuration = SampleCount(options) * options.stepMs * kUnitsPerMs;
+  m_rtStop = m_rtDuration;
+}
+
 HRESULT TestStream::OnThreadCreate() {
   m_sent = 0;
   return S_OK;
 }
 
+HRESULT TestStream::ChangeStart() {
+  const SourceOptions options = m_source->Options();
+  const REFERENCE_TIME step = std::max<REFERENCE_TIME>(1, options.stepMs * kUnitsPerMs);
+  if (!ThreadExists()) {
+    m_first = static_cast<int>(m_rtStart / step);
+    m_segmentStart = m_rtStart;
+    return S_OK;
+  }
+  DeliverBeginFlush();
+  Stop();  // the push loop ends; the thread waits for the next command
+  m_first = static_cast<int>(m_rtStart / step);
+  m_segmentStart = m_rtStart;
+  m_sent = 0;
+  DeliverEndFlush();
+  return Pause();  // the push loop starts again at the new position
+}
+
 HRESULT TestStream::FillBuffer(IMediaSample* sample) {
   const SourceOptions options = m_source->Options();
-  if (m_sent >= (m_video ? options.video : options.audio)) return S_FALSE;
+  const int number = m_first + m_sent;
+  if (number >= SampleCount(options)) return S_FALSE;
   BYTE* data = nullptr;
   sample->GetPointer(&data);
-  std::memcpy(data, &m_sent, sizeof m_sent);
-  sample->SetActualDataLength(sizeof m_sent);
+  std::memcpy(data, &number, sizeof number);
+  sample->SetActualDataLength(sizeof number);
   REFERENCE_TIME start = m_sent * options.stepMs * kUnitsPerMs;
   REFERENCE_TIME stop = start + options.stepMs * kUnitsPerMs;
   sample->SetTime(&start, &stop);

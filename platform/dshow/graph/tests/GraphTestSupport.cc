@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "GraphClasses.h"
 #include "PinUtil.h"
@@ -14,6 +15,7 @@ namespace graph_test {
 namespace {
 
 std::string g_tempDir;  // set up once per test process
+std::unique_ptr<InProcessGraphClasses> g_graphClasses;
 
 }  // namespace
 
@@ -30,11 +32,13 @@ void GraphTestEnvironment::SetUpTestSuite() {
   g_tempDir = pattern;
   setenv("RECAST_REGISTRY", (g_tempDir + "/registry.db").c_str(), 1);
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-  ASSERT_EQ(RegisterGraphClassesInProcess(), S_OK);
+  g_graphClasses = std::make_unique<InProcessGraphClasses>();
+  ASSERT_EQ(g_graphClasses->Status(), S_OK);
   ASSERT_EQ(CallModuleExport(GRAPH_TEST_FILTERS_PATH, "DllRegisterServer"), S_OK);
 }
 
 void GraphTestEnvironment::TearDownTestSuite() {
+  g_graphClasses.reset();
   CoUninitialize();
   std::filesystem::remove_all(g_tempDir);
 }
