@@ -1,7 +1,8 @@
-// The media types of recorder streams and of the elementary streams cut from them, and the
-// layouts at the start of every video and audio sample. Whoever cuts a recorder stream into
-// samples (the network splitter, the file source) writes these; the recorder decoders read
-// them. Every GUID, offset and value here is fixed by what those decoders expect.
+// The media types of the elementary streams cut from recorder streams (their identifiers are
+// in RecorderGuids.h) and the layouts at the start of every video and audio sample. Whoever
+// cuts a recorder stream into samples (the network splitter, the file source) writes these;
+// the recorder decoders read them. Every offset and value here is fixed by what those
+// decoders expect.
 //
 // Format blocks are built as raw bytes (little-endian, the platform's struct layouts), so this
 // header needs no filter base classes; a pin copies them into its media type.
@@ -12,32 +13,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "Guid.h"
 #include "recorder/ByteOrder.h"
+#include "recorder/RecorderGuids.h"
 #include "recorder/StreamFormat.h"
-
-// The whole stream as the network source delivers it; format block: the 40-byte FileHeader.
-DEFINE_GUID(MEDIATYPE_RecorderStream, 0x0D117D31, 0xEF56, 0x4FBE, 0x89, 0x10, 0x28, 0x53, 0x81,
-            0x60, 0xE0, 0x4E);
-DEFINE_GUID(MEDIASUBTYPE_RecorderStream, 0x0C186A73, 0x7BD2, 0x4BCF, 0xBB, 0xB2, 0x06, 0x13, 0x90,
-            0xBB, 0xEF, 0x2E);
-DEFINE_GUID(FORMAT_RecorderStream, 0x9A248AD2, 0xF102, 0x4C61, 0x8D, 0xBA, 0xDB, 0xDD, 0x4D, 0xEC,
-            0xF0, 0xE4);
-// Video cut into frames: "4HLQ" and "4MLQ" streams, and "4MSH" streams.
-DEFINE_GUID(MEDIASUBTYPE_RecorderVideo, 0xF8403012, 0x8322, 0x4750, 0x9E, 0xDB, 0xEB, 0x22, 0x37,
-            0xE7, 0x22, 0xDD);
-DEFINE_GUID(MEDIASUBTYPE_RecorderVideo2, 0xA381ABBF, 0x15EB, 0x4734, 0x8A, 0xD6, 0xC8, 0xDE, 0x7E,
-            0xDF, 0x49, 0x55);
-// Audio cut into 40 ms blocks.
-DEFINE_GUID(MEDIASUBTYPE_RecorderAudioG722, 0x9C1BEEB7, 0x2F22, 0x4D54, 0x9A, 0x5C, 0x8F, 0x62,
-            0x8F, 0xF7, 0x69, 0xA3);
-DEFINE_GUID(MEDIASUBTYPE_RecorderAudio711, 0x96BCD409, 0x6C19, 0x4818, 0x95, 0xAD, 0xD1, 0x64, 0x54,
-            0xA0, 0xEF, 0xEC);
-// The audio output of a video-only stream.
-DEFINE_GUID(MEDIATYPE_RecorderNoAudio, 0x311E63D8, 0xBE83, 0x4ED5, 0x95, 0xC3, 0x09, 0xCE, 0x3E,
-            0xEC, 0x77, 0xC8);
-DEFINE_GUID(MEDIASUBTYPE_RecorderNoAudio, 0x8E305218, 0x5E0A, 0x4AD0, 0xBF, 0xF2, 0x72, 0xFE, 0xCF,
-            0xCA, 0x39, 0x0B);
 
 namespace recorder {
 

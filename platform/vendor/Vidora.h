@@ -52,7 +52,7 @@ using VidoraDisplayCallBack = void (*)(LONG port, BYTE* buffer, LONG size, LONG 
 // ---- Opening and feeding -----------------------------------------------------------------
 
 // Chooses how the next Vidora_OpenStream on the port treats the stream
-// (VIDORA_STREAM_REALTIME or VIDORA_STREAM_FILE). Fails while the stream is open.
+// (VIDORA_STREAM_REALTIME or VIDORA_STREAM_FILE); a stream already open keeps its mode.
 VIDORA_API BOOL Vidora_SetStreamOpenMode(LONG port, DWORD mode);
 
 // Opens the port on a stream whose 40-byte FileHeader is `header` (`headerSize` must be at
@@ -88,7 +88,8 @@ VIDORA_API BOOL Vidora_Stop(LONG port);
 // Milliseconds of stream played since Vidora_Play (0 when the port is not open).
 VIDORA_API DWORD Vidora_GetPlayedTimeEx(LONG port);
 
-// One speed step faster or slower (see VIDORA_MAX_SPEED_STEP). Fail at the limit.
+// One speed step faster or slower (see VIDORA_MAX_SPEED_STEP). Fail at the limit and on a
+// VIDORA_STREAM_REALTIME stream. The speed holds until the stream is closed.
 VIDORA_API BOOL Vidora_Fast(LONG port);
 VIDORA_API BOOL Vidora_Slow(LONG port);
 

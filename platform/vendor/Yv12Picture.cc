@@ -12,7 +12,8 @@ Yv12Layout Yv12Layout::For(int width, int height) {
   layout.height = height;
   layout.chromaWidth = (width + 1) / 2;
   layout.lumaSize = static_cast<size_t>(width) * static_cast<size_t>(height);
-  layout.chromaSize = static_cast<size_t>(layout.chromaWidth) * static_cast<size_t>((height + 1) / 2);
+  layout.chromaSize =
+      static_cast<size_t>(layout.chromaWidth) * static_cast<size_t>((height + 1) / 2);
   return layout;
 }
 

@@ -75,7 +75,7 @@ HRESULT FileIndex::Scan() {
     if (step == GroupReader::Step::End) break;
     GroupTimes times;
     if (!timing.Accept(found.view, found.afterDamage, times)) continue;
-    groups_.push_back({found.offset, times.videoStart,
+    groups_.push_back({found.offset, times.Start(),
                        GroupTiming::MayResumeAt(found.view.header, header_.systemType)});
     size_t videoBytes = 0;
     recorder::ForEachBlock(found.view, [&](const recorder::BlockView& block) {

@@ -18,7 +18,7 @@ namespace vendor {
 
 struct IndexedGroup {
   uint64_t offset = 0;         // of the GroupHeader in the file
-  REFERENCE_TIME time = 0;     // start of its first video sample, from the file's start
+  REFERENCE_TIME time = 0;     // its start (GroupTimes::Start) from the file's start
   bool resumable = false;      // playback may start here
 };
 

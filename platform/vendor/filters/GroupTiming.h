@@ -23,6 +23,8 @@ struct GroupTimes {
   int videoBlocks = 0;
   int audioBlocks = 0;
 
+  // Where the group stands in the stream: its first frame, or its first sound without video.
+  int64_t Start() const { return videoBlocks > 0 ? videoStart : audioStart; }
   int64_t VideoEnd() const { return videoStart + videoBlocks * frameDuration; }
   int64_t AudioEnd() const { return audioStart + audioBlocks * recorder::kAudioBlockDuration; }
 };

@@ -5,6 +5,7 @@
 #include "FileSourceSeeking.h"
 #include "RecorderFilterIds.h"
 #include "WideString.h"
+#include "recorder/RecorderGuids.h"
 
 namespace vendor {
 
@@ -83,6 +84,7 @@ HRESULT RecorderFileSource::GetCurFile(LPOLESTR* ppszFileName, AM_MEDIA_TYPE* pm
   if (pmt) {
     *pmt = CMediaType();
     pmt->majortype = MEDIATYPE_Stream;
+    pmt->subtype = MEDIASUBTYPE_RecorderStream;
   }
   if (!index_.Loaded()) return E_FAIL;
   const size_t bytes = (fileName_.size() + 1) * sizeof(WCHAR);

@@ -186,6 +186,7 @@ void RecorderVideoDecoderFilter::DeliverFrame(const AVFrame& frame) {
     deliverResult_ = hr;
     return;
   }
+  if (frame.width != layout_.width || frame.height != layout_.height) FollowDecodedSize(frame, out);
   BYTE* buffer = nullptr;
   out->GetPointer(&buffer);
   if (static_cast<size_t>(out->GetSize()) < layout_.ImageSize() ||
@@ -204,6 +205,29 @@ void RecorderVideoDecoderFilter::DeliverFrame(const AVFrame& frame) {
   hr = m_pOutput->Deliver(out);
   out->Release();
   if (hr != S_OK) deliverResult_ = hr;
+}
+
+void RecorderVideoDecoderFilter::FollowDecodedSize(const AVFrame& frame, IMediaSample* out) {
+  const PictureLayout decoded{frame.width, frame.height, frame.width, layout_.order};
+  IPin* peer = m_pOutput->GetConnected();
+  if (frame.width <= 0 || frame.height <= 0 || frame.width % 2 || frame.height % 2 || !peer ||
+      decoded.ImageSize() > static_cast<size_t>(out->GetSize()))
+    return;
+  CMediaType type = m_pOutput->CurrentMediaType();
+  if (type.FormatLength() < sizeof(VIDEOINFOHEADER)) return;
+  VIDEOINFOHEADER info;
+  std::memcpy(&info, type.Format(), sizeof info);
+  info.rcSource = {0, 0, frame.width, frame.height};
+  info.rcTarget = info.rcSource;
+  info.bmiHeader.biWidth = frame.width;
+  info.bmiHeader.biHeight = frame.height;
+  info.bmiHeader.biSizeImage = static_cast<DWORD>(decoded.ImageSize());
+  std::memcpy(type.Format(), &info, sizeof info);
+  type.SetSampleSize(info.bmiHeader.biSizeImage);
+  if (peer->QueryAccept(&type) != S_OK || FAILED(out->SetMediaType(&type))) return;
+  width_ = frame.width;
+  height_ = frame.height;
+  layout_ = decoded;
 }
 
 HRESULT RecorderVideoDecoderFilter::EndOfStream() {

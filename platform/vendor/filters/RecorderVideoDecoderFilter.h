@@ -42,8 +42,13 @@ class RecorderVideoDecoderFilter final : public CTransformFilter {
  private:
   explicit RecorderVideoDecoderFilter(IUnknown* outer);
   void DeliverFrame(const AVFrame& frame);
+  // Pictures of another size than the connection's (a FileHeader that names the wrong size):
+  // when the pin downstream accepts the decoded size and `out` can hold it, `out` carries the
+  // new type and the pictures keep their size from then on. Otherwise they are scaled.
+  void FollowDecodedSize(const AVFrame& frame, IMediaSample* out);
 
-  // Set with the connection types (stopped, filter lock); used while streaming.
+  // Set with the connection types (stopped, filter lock); used while streaming, when
+  // FollowDecodedSize may change the picture size (m_csReceive).
   uint32_t magic_ = 0;
   int width_ = 0;
   int height_ = 0;

@@ -1,5 +1,6 @@
 #include "SourceStreamer.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "DebugOutput.h"
@@ -35,6 +36,15 @@ class BlockCursor {
   bool (*matches_)(uint16_t);
 };
 
+// Damage is passed over, not fatal; it is worth a line for whoever wonders about a jump.
+void ReportSkippedBytes(uint64_t nextGroup) {
+  char text[96];
+  std::snprintf(text, sizeof text,
+                "Recorder File Source: damaged data skipped before offset %llu\n",
+                static_cast<unsigned long long>(nextGroup));
+  OutputDebugStringA(text);
+}
+
 }  // namespace
 
 SourceStreamer::SourceStreamer(SourcePin& video, SourcePin& audio) {
@@ -53,7 +63,6 @@ HRESULT SourceStreamer::Prepare(const FileIndex& index) {
 HRESULT SourceStreamer::Play(const PlayRange& range) {
   if (!ThreadExists() && !Create()) return E_FAIL;
   next_ = range;
-  position_ = range.segmentStart;
   return static_cast<HRESULT>(CallWorker(kPlay));
 }
 
@@ -95,10 +104,11 @@ void SourceStreamer::Run(const PlayRange& range) {
     FoundGroup found;
     while (!CheckRequest(nullptr) && (video_.live || audio_.live) &&
            reader_->Next(found) == GroupReader::Step::Group) {
+      if (found.afterDamage) ReportSkippedBytes(found.offset);
       GroupTimes times;
       if (!timing.Accept(found.view, found.afterDamage, times)) continue;
-      if (range.segmentStart + times.videoStart >= range.stop) break;
-      DeliverGroup(found.view, times, range);
+      if (range.segmentStart + times.Start() >= range.stop) break;
+      DeliverGroup(found.view, times);
     }
   }
   if (CheckRequest(nullptr)) return;  // stopped or flushed: no end of stream
@@ -107,12 +117,13 @@ void SourceStreamer::Run(const PlayRange& range) {
   }
 }
 
-void SourceStreamer::DeliverGroup(const GroupView& group, const GroupTimes& times,
-                                  const PlayRange& range) {
+void SourceStreamer::DeliverGroup(const GroupView& group, const GroupTimes& times) {
   BlockCursor audioBlocks(group, IsAudioBlockType);
   int audio = 0;
   int video = 0;
-  while ((audio < times.audioBlocks || video < times.videoBlocks) && !CheckRequest(nullptr)) {
+  // Commands are looked for between groups: a state change or seek makes every delivery
+  // fail at once (decommit, flush), so the rest of a group passes quickly.
+  while (audio < times.audioBlocks || video < times.videoBlocks) {
     const REFERENCE_TIME audioStart = times.audioStart + audio * kAudioBlockDuration;
     const REFERENCE_TIME videoStart = times.videoStart + video * times.frameDuration;
     if (audio < times.audioBlocks && (video == times.videoBlocks || audioStart <= videoStart)) {
@@ -120,12 +131,10 @@ void SourceStreamer::DeliverGroup(const GroupView& group, const GroupTimes& time
       if (!block) return;
       if (audio_.live) DeliverAudio(*block, audioStart);
       ++audio;
-      if (times.videoBlocks == 0) position_ = range.segmentStart + audioStart + kAudioBlockDuration;
     } else {
       ++video;
       if (video_.live) DeliverVideo(group, static_cast<uint32_t>(video), videoStart,
                                     videoStart + times.frameDuration);
-      position_ = range.segmentStart + videoStart + times.frameDuration;
     }
   }
 }

@@ -4,13 +4,12 @@
 // times on one thread never hold up each other's stream. At the end of the file, or at the
 // stop position, it delivers end of stream on every connected pin.
 //
-// Commands (CAMThread): Play starts a run from the parameters set by SetPlay; Stop ends the
-// run in progress (the thread then waits); Exit ends the thread. The thread looks for a command
-// between samples; a state change first decommits the allocators and flushes or stops the
+// Commands (CAMThread): Play starts a run over the range given to it; Stop ends the run in
+// progress (the thread then waits); Exit ends the thread. The thread looks for a command
+// between groups; a state change first decommits the allocators and flushes or stops the
 // filters downstream, so a thread waiting for a buffer or in Deliver returns to look.
 #pragma once
 
-#include <atomic>
 #include <memory>
 
 #include "AMThread.h"
@@ -46,9 +45,6 @@ class SourceStreamer final : public CAMThread {
   // Ends the thread.
   void Exit();
 
-  // File time of the end of the last video (or, without video, audio) sample delivered.
-  REFERENCE_TIME Position() const { return position_; }
-
  private:
   // One output during a run.
   struct Output {
@@ -59,8 +55,7 @@ class SourceStreamer final : public CAMThread {
 
   DWORD ThreadProc() override;
   void Run(const PlayRange& range);
-  void DeliverGroup(const recorder::GroupView& group, const GroupTimes& times,
-                    const PlayRange& range);
+  void DeliverGroup(const recorder::GroupView& group, const GroupTimes& times);
   void DeliverVideo(const recorder::GroupView& group, uint32_t index, REFERENCE_TIME start,
                     REFERENCE_TIME stop);
   void DeliverAudio(const recorder::BlockView& block, REFERENCE_TIME start);
@@ -73,7 +68,6 @@ class SourceStreamer final : public CAMThread {
   const FileIndex* index_ = nullptr;  // set by Prepare while the thread does not exist
   std::unique_ptr<GroupReader> reader_;  // used by the thread only
   PlayRange next_;  // written by Play before the command, read by the thread on receiving it
-  std::atomic<REFERENCE_TIME> position_{0};
 };
 
 }  // namespace vendor

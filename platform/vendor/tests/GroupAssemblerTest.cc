@@ -9,16 +9,18 @@ using vidora::GroupAssembler;
 
 namespace {
 
+// Six groups of one frame each.
 std::vector<uint8_t> SmallStream() {
   vendortest::TestStreamOptions options;
   options.frames = 6;
+  options.groupFrames = 1;
   return vendortest::MakeTestStream(options).groups;
 }
 
 int Drain(GroupAssembler& assembler) {
   int groups = 0;
   while (auto group = assembler.Next()) {
-    EXPECT_EQ(group->header.BlockCount(), 2);
+    EXPECT_EQ(recorder::CountBlocks(*group).video, 1);
     ++groups;
   }
   return groups;
@@ -46,7 +48,7 @@ TEST(GroupAssemblerTest, SkipsDamageAndResynchronises) {
   const std::vector<uint8_t> junk = {9, 7, 7, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
   std::vector<uint8_t> damaged = junk;
   damaged.insert(damaged.end(), stream.begin(), stream.end());
-  // Break the type of the first group's video block: that group becomes unusable.
+  // Break the type of the first group's first block: that group becomes unusable.
   damaged[junk.size() + kGroupHeaderSize] = 0x77;
   GroupAssembler assembler(1 << 20);
   assembler.Append(damaged);
@@ -54,14 +56,27 @@ TEST(GroupAssemblerTest, SkipsDamageAndResynchronises) {
   EXPECT_GT(assembler.SkippedBytes(), junk.size());
 }
 
-TEST(GroupAssemblerTest, OversizedLengthDoesNotStallTheStream) {
+TEST(GroupAssemblerTest, ADamagedLengthDoesNotStallTheStream) {
   auto stream = SmallStream();
-  // The first group's video block claims 3 GB.
+  // The first group's first block claims 60000 bytes more than it holds: the groups behind
+  // it show that it is damaged.
+  const uint32_t length = rl32(stream, kGroupHeaderSize + 16).value();
+  wl32(stream.data() + kGroupHeaderSize + 16, length + 60000);
+  GroupAssembler assembler(1 << 20);
+  for (size_t at = 0; at < stream.size(); at += 500)
+    assembler.Append(ByteSpan(stream.data() + at, std::min<size_t>(500, stream.size() - at)));
+  EXPECT_EQ(Drain(assembler), 5);
+}
+
+TEST(GroupAssemblerTest, AGroupBeyondTheLimitIsDroppedWithNothingBehindIt) {
+  auto stream = SmallStream();
+  stream.resize(SmallStream().size() / 6);  // about the first group
   wl32(stream.data() + kGroupHeaderSize + 16, 0xC0000000u);
+  stream.insert(stream.end(), 5000, 0x55);
   GroupAssembler assembler(4096);
   assembler.Append(stream);
-  EXPECT_EQ(Drain(assembler), 5);
-  EXPECT_LT(assembler.Buffered(), 4096u);
+  EXPECT_EQ(Drain(assembler), 0);
+  EXPECT_LT(assembler.Buffered(), 8u) << "nothing is kept waiting for 3 GB";
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Recorder streams with real encoded video for the player tests: a FileHeader and one group
-// per frame (the frame's video block and a silent audio block).
+// Recorder streams with real encoded video for the player tests, written by recgen and read
+// back as the 40-byte FileHeader and the group stream behind it.
 #pragma once
 
 #include <array>
@@ -16,17 +16,17 @@ struct TestStreamOptions {
   int height = 144;
   int fps = 25;
   int frames = 25;
-  int gop = 10;
+  int groupFrames = 5;
+  size_t garbageBytes = 0;  // random bytes before the first group
+  size_t flips = 0;         // random bytes of the groups XORed
 };
 
 struct TestStream {
   std::array<uint8_t, recorder::kFileHeaderSize> header{};
   std::vector<uint8_t> groups;
-  int frames = 0;
 };
 
-// Encodes `frames` moving pictures with libavcodec (MPEG-4 part 2 or, for "4HLQ", H.264)
-// and wraps them as a recorder stream. Aborts the test on encoder failure.
+// A stream with ADPCM audio blocks beside the video; fails the test when recgen fails.
 TestStream MakeTestStream(const TestStreamOptions& options);
 
 }  // namespace vendortest

@@ -1,5 +1,7 @@
 #include "GroupAssembler.h"
 
+#include <algorithm>
+
 namespace vidora {
 namespace {
 
@@ -28,9 +30,10 @@ std::optional<recorder::GroupView> GroupAssembler::Next() {
     switch (recorder::ParseGroup(start, start + available, group)) {
       case recorder::ParseResult::Complete:
         consumed_ += group.Size();
+        lookahead_ = 0;
         return group;
       case recorder::ParseResult::Incomplete:
-        if (available <= maxGroupSize_) return std::nullopt;
+        if (available <= maxGroupSize_ && !GroupFollows(available)) return std::nullopt;
         Skip(1);
         break;
       case recorder::ParseResult::Invalid:
@@ -44,11 +47,33 @@ std::optional<recorder::GroupView> GroupAssembler::Next() {
 void GroupAssembler::Reset() {
   bytes_.clear();
   consumed_ = 0;
+  lookahead_ = 0;
 }
 
 void GroupAssembler::Skip(size_t count) {
   consumed_ += count;
   skipped_ += count;
+  lookahead_ = 0;
+}
+
+// Whether a complete group with at least one block starts behind the incomplete group at
+// consumed_. Positions already judged are not scanned again as more bytes arrive; the search
+// stops at the first group start that cannot be judged yet.
+bool GroupAssembler::GroupFollows(size_t available) {
+  const uint8_t* start = bytes_.data() + consumed_;
+  const uint8_t* end = start + available;
+  for (lookahead_ = std::max<size_t>(lookahead_, 1); lookahead_ < available; ++lookahead_) {
+    const uint8_t* p = start + lookahead_;
+    if (!recorder::IsGroupStart(p, available - lookahead_)) {
+      if (available - lookahead_ < kGroupStartProbe) return false;
+      continue;
+    }
+    recorder::GroupView group;
+    const recorder::ParseResult result = recorder::ParseGroup(p, end, group);
+    if (result == recorder::ParseResult::Incomplete) return false;
+    if (result == recorder::ParseResult::Complete && group.header.BlockCount() > 0) return true;
+  }
+  return false;
 }
 
 void GroupAssembler::Compact() {

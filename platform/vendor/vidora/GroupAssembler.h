@@ -1,7 +1,9 @@
 // GroupAssembler: turns a recorder group stream cut anywhere back into whole groups. Bytes
 // that do not belong to a group (damage, a FileHeader repeated in the stream) are skipped up
-// to the next group start; a group that claims more bytes than any group may hold is treated
-// as damage too, so a bad length never stalls the stream or grows the buffer without end.
+// to the next group start. A group still waiting for bytes is taken for damage (a length
+// the damage made larger) once a complete group with blocks shows up behind its start, or
+// once it claims more than any group may hold; so a bad length neither stalls the stream nor
+// grows the buffer without end.
 #pragma once
 
 #include <cstddef>
@@ -31,10 +33,14 @@ class GroupAssembler {
  private:
   void Skip(size_t count);
   void Compact();
+  bool GroupFollows(size_t available);
 
   size_t maxGroupSize_;
   std::vector<uint8_t> bytes_;
   size_t consumed_ = 0;  // bytes at the front already returned or skipped
+  // Behind an incomplete group at consumed_: where the search for a later group goes on,
+  // relative to consumed_ (0: not started).
+  size_t lookahead_ = 0;
   uint64_t skipped_ = 0;
 };
 

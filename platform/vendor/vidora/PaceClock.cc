@@ -3,7 +3,6 @@
 namespace vidora {
 
 void PaceClock::Reset() {
-  step_ = 0;
   played_ = 0;
   dueValid_ = false;
 }

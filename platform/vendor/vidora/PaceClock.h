@@ -15,7 +15,7 @@ class PaceClock {
 
   explicit PaceClock(int maxStep) : maxStep_(maxStep) {}
 
-  // Played time 0, normal speed, the next picture due at once.
+  // Played time 0, the next picture due at once. The speed stays.
   void Reset();
 
   // One step faster or slower; false at the limit.

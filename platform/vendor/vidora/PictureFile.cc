@@ -87,7 +87,8 @@ bool WriteBmpFile(const Yv12Input& picture, const std::string& path) {
   recorder::wl32(info + 20, static_cast<uint32_t>(pixelBytes));
 
   // Writing the top row last turns swscale's top-down output into BMP's bottom-up rows.
-  uint8_t* bottomRow = file.data() + headerBytes + static_cast<size_t>(stride) * (picture.height - 1);
+  uint8_t* bottomRow =
+      file.data() + headerBytes + static_cast<size_t>(stride) * (picture.height - 1);
   uint8_t* planes[1] = {bottomRow};
   const int strides[1] = {-stride};
   if (!Convert(picture, AV_PIX_FMT_BGR24, planes, strides)) return false;

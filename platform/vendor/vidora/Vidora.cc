@@ -71,7 +71,6 @@ BOOL Vidora_SetStreamOpenMode(LONG port, DWORD mode) {
   if (slot == nullptr || (mode != VIDORA_STREAM_REALTIME && mode != VIDORA_STREAM_FILE))
     return FALSE;
   std::lock_guard guard(slot->lock);
-  if (slot->port) return FALSE;
   slot->openMode = mode;
   return TRUE;
 }

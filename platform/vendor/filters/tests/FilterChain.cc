@@ -23,7 +23,15 @@ FilterChain::FilterChain(Keep keep) {
   Hold(audioSink_, held_[4]);
 }
 
-FilterChain::~FilterChain() { Stop(); }
+FilterChain::~FilterChain() {
+  Stop();
+  // Connected pins hold each other's filters: break every connection so all are freed.
+  for (ComPtr<IBaseFilter>& filter : held_) {
+    ComPtr<IEnumPins> pins;
+    if (!filter || FAILED(filter->EnumPins(pins.GetAddressOf()))) continue;
+    for (IPin* pin = nullptr; pins->Next(1, &pin, nullptr) == S_OK; pin->Release()) pin->Disconnect();
+  }
+}
 
 void FilterChain::Hold(CUnknown* object, ComPtr<IBaseFilter>& holder) {
   object->NonDelegatingAddRef();
@@ -59,7 +67,9 @@ void FilterChain::Connect(Decoders decoders, bool withAudio) {
     videoSink_ = video;
     audioSink_ = audio;
     ASSERT_EQ(S_OK, source_->GetPin(0)->Connect(videoSink_->GetPin(0), nullptr));
-    if (withAudio) ASSERT_EQ(S_OK, source_->GetPin(1)->Connect(audioSink_->GetPin(0), nullptr));
+    if (withAudio) {
+      ASSERT_EQ(S_OK, source_->GetPin(1)->Connect(audioSink_->GetPin(0), nullptr));
+    }
     return;
   }
   ASSERT_EQ(S_OK, source_->GetPin(0)->Connect(videoDecoder_->GetPin(0), nullptr));
@@ -71,7 +81,9 @@ void FilterChain::Connect(Decoders decoders, bool withAudio) {
 
 void FilterChain::ForEachDownstreamFirst(HRESULT (IBaseFilter::*step)()) {
   for (int i : {3, 4, 1, 2, 0}) {
-    if (held_[i]) EXPECT_TRUE(SUCCEEDED((held_[i].Get()->*step)())) << "filter " << i;
+    if (held_[i]) {
+      EXPECT_TRUE(SUCCEEDED((held_[i].Get()->*step)())) << "filter " << i;
+    }
   }
 }
 
@@ -87,7 +99,9 @@ void FilterChain::Play() {
   Pause();
   Run();
   EXPECT_TRUE(videoSink_->WaitForEnd()) << "no end of stream on the video path";
-  if (withAudio_) EXPECT_TRUE(audioSink_->WaitForEnd()) << "no end of stream on the audio path";
+  if (withAudio_) {
+    EXPECT_TRUE(audioSink_->WaitForEnd()) << "no end of stream on the audio path";
+  }
   Stop();
 }
 

@@ -233,6 +233,29 @@ TEST(RecorderDecoders, VideoOnlyStreamDecodesWithAnEmptyAudioPath) {
   EXPECT_TRUE(chain.AudioSink().Samples().empty());
 }
 
+TEST(RecorderDecoders, AudioOnlyStreamPlaysAndSeeksBySound) {
+  recgen::Options options = SmallRecording("audio-only.264");
+  options.audioCode = recorder::kAudioG711U;
+  options.systemType = recorder::kSystemAudio;
+  const recgen::RecordingSummary summary = recgen::WriteRecording(options);
+  FilterChain chain;
+  ASSERT_EQ(S_OK, chain.Load(options.output));
+  LONGLONG duration = 0;
+  ASSERT_EQ(S_OK, chain.Seeking().GetDuration(&duration));
+  EXPECT_EQ(summary.audioBlocks * recorder::kAudioBlockDuration, duration);
+  chain.Connect(Decoders::Both);
+  LONGLONG middle = duration / 2;  // every group with sound is a place to resume
+  ASSERT_EQ(S_OK, chain.Seeking().SetPositions(&middle, AM_SEEKING_AbsolutePositioning, nullptr,
+                                               AM_SEEKING_NoPositioning));
+  chain.Play();
+  EXPECT_TRUE(chain.VideoSink().Samples().empty());
+  const auto sound = chain.AudioSink().Samples();
+  ASSERT_FALSE(sound.empty());
+  EXPECT_GE(chain.AudioSink().SegmentStart(), middle);
+  EXPECT_EQ(duration, chain.AudioSink().SegmentStart() +
+                          static_cast<REFERENCE_TIME>(sound.size()) * recorder::kAudioBlockDuration);
+}
+
 TEST(RecorderDecoders, NarrowNtscPicturesKeepTheirSize) {
   recgen::Options options = SmallRecording("ntsc.264");
   options.width = 176;
@@ -254,6 +277,37 @@ TEST(RecorderDecoders, NarrowNtscPicturesKeepTheirSize) {
   LONGLONG duration = 0;
   ASSERT_EQ(S_OK, chain.Seeking().GetDuration(&duration));
   EXPECT_EQ(summary.duration, duration);
+}
+
+// An old header names its size by a code, and the code for narrow NTSC pictures means
+// 176 x 128 while the pictures are 176 x 120. The decoder passes on the decoded size.
+TEST(RecorderDecoders, PicturesKeepTheDecodedSizeWhenTheHeaderNamesAnother) {
+  recgen::Options options = SmallRecording("old-header.264");
+  options.height = 120;
+  options.videoStandard = recorder::kStandardNtsc;
+  const recgen::RecordingSummary summary = recgen::WriteRecording(options);
+  {
+    std::fstream file(options.output, std::ios::binary | std::ios::in | std::ios::out);
+    uint8_t words[8];
+    recorder::wl32(words, 0x20030612);                   // version: before explicit sizes
+    recorder::wl32(words + 4, recorder::kResolutionQcif);  // 176 x 128 in NTSC
+    file.seekp(8);
+    file.write(reinterpret_cast<const char*>(words), 4);
+    file.seekp(28);
+    file.write(reinterpret_cast<const char*>(words + 4), 4);
+  }
+  FilterChain chain;
+  ASSERT_EQ(S_OK, chain.Load(options.output));
+  chain.Connect(Decoders::Both);
+  EXPECT_EQ(128, VideoInfoOf(chain.VideoSink().ConnectionType()).bmiHeader.biHeight);
+  chain.Play();
+  const VIDEOINFOHEADER info = VideoInfoOf(chain.VideoSink().ConnectionType());
+  EXPECT_EQ(176, info.bmiHeader.biWidth);
+  EXPECT_EQ(120, info.bmiHeader.biHeight);
+  const auto frames = chain.VideoSink().Samples();
+  ASSERT_EQ(summary.frames, static_cast<int64_t>(frames.size()));
+  EXPECT_EQ(176u * 120u * 3u / 2u, frames.back().bytes.size());
+  ExpectFrames(frames, kFrame25, 176, 120);
 }
 
 TEST(RecorderDecoders, DamagedFilePlaysToTheEndLosingOnlyDamagedGroups) {

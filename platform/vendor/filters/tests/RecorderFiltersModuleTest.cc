@@ -49,9 +49,15 @@ class RecorderFiltersModule : public ::testing::Test {
     ASSERT_NE(nullptr, mkdtemp(pattern));
     setenv("RECAST_REGISTRY", (std::string(pattern) + "/registry.db").c_str(), 1);
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-    ASSERT_EQ(S_OK, RegisterGraphClassesInProcess());
+    graphClasses_ = new InProcessGraphClasses;
+    ASSERT_EQ(S_OK, graphClasses_->Status());
   }
-  static void TearDownTestSuite() { CoUninitialize(); }
+  static void TearDownTestSuite() {
+    delete graphClasses_;
+    CoUninitialize();
+  }
+
+  static inline InProcessGraphClasses* graphClasses_ = nullptr;  // the graph and the mapper
 
   void SetUp() override { ASSERT_EQ(S_OK, CallExport(RECORDER_FILTERS_MODULE, "DllRegisterServer")); }
 };

@@ -1,0 +1,285 @@
+#include "ControlSession.h"
+
+#include <sys/socket.h>
+
+#include <thread>
+
+namespace recsim {
+namespace {
+
+constexpr std::chrono::milliseconds kPollStep{100};
+constexpr size_t kReceiveChunk = 4096;
+// An oversized answer is far beyond the 1024 bytes a client reads an answer into.
+constexpr size_t kOversizePadding = 4096;
+constexpr int kMinVideoParam = 0;
+constexpr int kMaxVideoParam = 255;
+constexpr int64_t kUnitsPer64th = recorder::kUnitsPerSecond / 64;  // 156,250: exact
+constexpr std::string_view kPublicMethods = "SETUP, TEARDOWN, PLAY, PAUSE, ANNOUNCE, OPTIONS";
+constexpr std::string_view kTcpProfile = "RTP/AVP/TCP";
+constexpr std::string_view kUdpProfile = "RTP/AVP/UDP";
+constexpr std::string_view kClientPortParam = "client_port=";
+constexpr std::string_view kNptPrefix = "npt=";
+constexpr long kMaxPort = 65535;
+
+// The answer of a broken server: no status code, and a header line without a colon.
+std::string MalformedAnswer(long cseq) {
+  return "RTSP/1.0 OK\r\nCSeq: " + std::to_string(cseq) + "\r\nthis line has no colon\r\n\r\n";
+}
+
+bool IsLivePath(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash != std::string::npos &&
+         path.compare(slash + 1, std::string::npos, kLiveSegment) == 0;
+}
+
+struct TransportRequest {
+  bool tcp = false;
+  long clientPort = 0;
+};
+
+std::optional<TransportRequest> ParseTransport(const std::string& value) {
+  TransportRequest transport;
+  if (value.rfind(kTcpProfile, 0) == 0) {
+    transport.tcp = true;
+  } else if (value.rfind(kUdpProfile, 0) != 0) {
+    return std::nullopt;
+  }
+  const size_t port = value.find(kClientPortParam);
+  if (port == std::string::npos) return std::nullopt;
+  const auto number = LeadingNumber(std::string_view(value).substr(port + kClientPortParam.size()));
+  if (!number || *number < 0 || *number > kMaxPort) return std::nullopt;
+  transport.clientPort = *number;
+  return transport;
+}
+
+}  // namespace
+
+ControlSession::ControlSession(UniqueFd socket, const sockaddr_in& peer,
+                               const ServerOptions& options, Catalog& catalog,
+                               unsigned long sessionId)
+    : socket_(std::move(socket)),
+      peer_(peer),
+      options_(options),
+      catalog_(catalog),
+      sessionId_(std::to_string(sessionId)) {}
+
+void ControlSession::Shutdown() {
+  stop_ = true;
+  ::shutdown(socket_.Get(), SHUT_RDWR);
+}
+
+void ControlSession::Run() {
+  std::string buffer;
+  auto lastRequest = std::chrono::steady_clock::now();
+  while (!stop_) {
+    if (!WaitReadable(socket_.Get(), kPollStep)) {
+      if (std::chrono::steady_clock::now() - lastRequest > options_.sessionTimeout) break;
+      continue;
+    }
+    char chunk[kReceiveChunk];
+    const ssize_t received = ::recv(socket_.Get(), chunk, sizeof chunk, 0);
+    if (received <= 0) break;
+    buffer.append(chunk, static_cast<size_t>(received));
+    lastRequest = std::chrono::steady_clock::now();
+    Serve(buffer);
+  }
+  media_.reset();
+  // The client sees the end now; the descriptor itself goes with the session object.
+  ::shutdown(socket_.Get(), SHUT_RDWR);
+}
+
+// Answers every whole request in the buffer and keeps what is left of an incomplete one.
+void ControlSession::Serve(std::string& buffer) {
+  while (!stop_) {
+    ReadResult result = ReadRequest(buffer);
+    switch (result.status) {
+      case ReadStatus::NeedMore:
+        return;
+      case ReadStatus::TooLarge:
+        // No request boundary can be found any more: answer once and hang up.
+        Answer({}, Response(kStatusBadRequest, 0));
+        stop_ = true;
+        return;
+      case ReadStatus::Malformed:
+        Answer(result.request.method,
+               Response(kStatusBadRequest, result.request.NumberHeader("CSeq").value_or(0)));
+        break;
+      case ReadStatus::Complete:
+        Handle(result.request);
+        break;
+    }
+    buffer.erase(0, result.consumed);
+  }
+}
+
+void ControlSession::Handle(const RtspRequest& request) {
+  const auto cseq = request.NumberHeader("CSeq");
+  if (!cseq) return Answer(request.method, Response(kStatusBadRequest, 0));
+  if (request.major != 1 || request.minor != 0)
+    return Answer(request.method, Response(kStatusVersionNotSupported, *cseq));
+  const MethodFault* fault = options_.faults.For(request.method);
+  if (fault && fault->answerLimit && answered_[request.method] >= *fault->answerLimit) return;
+  if (fault && fault->delay.count() > 0) {
+    const auto until = std::chrono::steady_clock::now() + fault->delay;
+    while (!stop_ && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::min(kPollStep, fault->delay));
+  }
+  if (fault && fault->status) return Answer(request.method, Response(*fault->status, *cseq));
+  Answer(request.method, Process(request, *cseq));
+}
+
+void ControlSession::Answer(const std::string& method, Response response) {
+  ++answered_[method];
+  const MethodFault* fault = options_.faults.For(method);
+  if (fault && fault->oversized) response.Add("X-Padding", std::string(kOversizePadding, 'x'));
+  const std::string text =
+      fault && fault->malformed ? MalformedAnswer(response.CSeq()) : response.Text();
+  if (!SendAll(socket_.Get(), text, stop_)) stop_ = true;
+}
+
+Response ControlSession::Process(const RtspRequest& request, long cseq) {
+  const std::string& method = request.method;
+  if (method == "SETUP") return Setup(request, cseq);
+  if (method == "PLAY") return Play(request, cseq);
+  if (method == "PAUSE") return Pause(cseq);
+  if (method == "TEARDOWN") return Teardown(cseq);
+  if (method == "OPTIONS") return Options(request, cseq);
+  if (method == "ANNOUNCE") return Response(kStatusOk, cseq);  // the dialect's keep-alive
+  return Response(kStatusNotImplemented, cseq);
+}
+
+std::string ControlSession::SessionHeader() const {
+  return sessionId_ + ";timeout=" + std::to_string(options_.sessionTimeout.count());
+}
+
+Response ControlSession::Setup(const RtspRequest& request, long cseq) {
+  if (media_) return Response(kStatusMethodNotValidInState, cseq);
+  const auto path = Catalog::PathOf(request.uri);
+  if (!path) return Response(kStatusBadRequest, cseq);
+  auto channel = catalog_.Find(*path);
+  if (!channel) return Response(kStatusNotFound, cseq);
+  const auto transport = ParseTransport(request.Header("Transport").value_or(""));
+  if (!transport || (!transport->tcp && transport->clientPort == 0))
+    return Response(kStatusUnsupportedTransport, cseq);
+
+  MediaSettings settings;
+  settings.tcp = transport->tcp;
+  settings.client = peer_;
+  settings.client.sin_port = htons(static_cast<uint16_t>(transport->clientPort));
+  settings.fast = options_.fast;
+  settings.closeMediaAfter = options_.faults.closeMediaAfter;
+  settings.closeControlAfter = options_.faults.closeControlAfter;
+  settings.closeControl = [this] { Shutdown(); };
+  const auto mode = channel->live ? StreamCursor::Mode::Loop : StreamCursor::Mode::Once;
+  media_ = MediaSender::Create(channel->file, mode, std::move(settings));
+  if (!media_) return Response(kStatusInternalError, cseq);
+
+  const unsigned serverPort = media_->ServerPort();
+  Response response(kStatusOk, cseq);
+  response.Add("Session", SessionHeader());
+  response.Add("Transport", std::string(transport->tcp ? kTcpProfile : kUdpProfile) +
+                                ";unicast;client_port=" + std::to_string(transport->clientPort) +
+                                "-" + std::to_string(transport->clientPort + 1) +
+                                ";server_port=" + std::to_string(serverPort) + "-" +
+                                std::to_string(serverPort + 1));
+  if (!channel->live) {
+    response.Add("timestamp", static_cast<long>(channel->file->Duration() / kUnitsPer64th));
+    response.Add("filesize", static_cast<long>(channel->file->FileSize()));
+  }
+  const recorder::ByteSpan header = channel->file->Header();
+  response.Body(std::string(reinterpret_cast<const char*>(header.data()), header.size()));
+  channel_ = std::move(channel);
+  return response;
+}
+
+Response ControlSession::Play(const RtspRequest& request, long cseq) {
+  if (!media_) return Response(kStatusMethodNotValidInState, cseq);
+  Response response(kStatusOk, cseq);
+  response.Add("Session", SessionHeader());
+  if (const auto scale = request.NumberHeader("Scale")) {
+    // Scale requests carry a placeholder range; only the rate changes. A live channel has
+    // one rate.
+    media_->SetScale(channel_->live ? 0 : static_cast<int>(*scale));
+    media_->Play(std::nullopt);
+    return response.Add("Scale", *scale);
+  }
+  const auto range = request.Header("Range");
+  if (!range || channel_->live) {
+    media_->Play(std::nullopt);
+    return response;
+  }
+  // The dialect counts the npt start in 1/64 s, the unit of the SETUP answer's "timestamp".
+  const size_t npt = range->find(kNptPrefix);
+  const auto start = npt == std::string::npos
+                         ? std::nullopt
+                         : LeadingNumber(std::string_view(*range).substr(npt + kNptPrefix.size()));
+  if (!start || *start < 0 || *start * kUnitsPer64th > channel_->file->Duration())
+    return Response(kStatusInvalidRange, cseq);
+  media_->Play(*start * kUnitsPer64th);
+  return response.Add("Range", *range);
+}
+
+Response ControlSession::Pause(long cseq) {
+  if (!media_) return Response(kStatusMethodNotValidInState, cseq);
+  media_->Pause();
+  return Response(kStatusOk, cseq).Add("Session", SessionHeader());
+}
+
+Response ControlSession::Teardown(long cseq) {
+  if (!media_) return Response(kStatusSessionNotFound, cseq);
+  media_.reset();
+  channel_.reset();
+  return Response(kStatusOk, cseq);
+}
+
+Response ControlSession::Options(const RtspRequest& request, long cseq) {
+  const auto path = Catalog::PathOf(request.uri);
+  if (!path) return Response(kStatusBadRequest, cseq);
+  const bool live = IsLivePath(*path);
+  if (request.Header("command")) return Ptz(request, *path, cseq);
+  if (request.Header("bri") || request.Header("con") || request.Header("sat") ||
+      request.Header("hue"))
+    return SetVideoParams(request, *path, cseq);
+  Response response(kStatusOk, cseq);
+  response.Add("Public", std::string(kPublicMethods));
+  if (live) {
+    const VideoParams params = catalog_.GetVideoParams(*path);
+    response.Add("bri", params.brightness).Add("con", params.contrast);
+    response.Add("sat", params.saturation).Add("hue", params.hue);
+  }
+  return response;
+}
+
+Response ControlSession::SetVideoParams(const RtspRequest& request, const std::string& path,
+                                        long cseq) {
+  if (!IsLivePath(path)) return Response(kStatusMethodNotValidInState, cseq);
+  int values[4];
+  const char* names[4] = {"bri", "con", "sat", "hue"};
+  for (int i = 0; i < 4; ++i) {
+    const auto value = request.NumberHeader(names[i]);
+    if (!value || *value < kMinVideoParam || *value > kMaxVideoParam)
+      return Response(kStatusParameterNotUnderstood, cseq);
+    values[i] = static_cast<int>(*value);
+  }
+  catalog_.SetVideoParams(path, {values[0], values[1], values[2], values[3]});
+  return Response(kStatusOk, cseq);
+}
+
+Response ControlSession::Ptz(const RtspRequest& request, const std::string& path, long cseq) {
+  if (!IsLivePath(path)) return Response(kStatusMethodNotValidInState, cseq);
+  PtzCommand command;
+  command.channel = path;
+  const char* names[5] = {"command", "param1", "param2", "param3", "param4"};
+  unsigned long values[5];
+  for (int i = 0; i < 5; ++i) {
+    const auto value = request.NumberHeader(names[i]);
+    if (!value || *value < 0) return Response(kStatusParameterNotUnderstood, cseq);
+    values[i] = static_cast<unsigned long>(*value);
+  }
+  command.command = values[0];
+  std::copy(values + 1, values + 5, command.params.begin());
+  catalog_.RecordPtz(std::move(command));
+  return Response(kStatusOk, cseq);
+}
+
+}  // namespace recsim
