@@ -42,6 +42,7 @@ HRESULT CGraphCtl::BuildAvi(const std::string& outputPath) {
   Stop();
   if (FAILED(FindAviChain())) {
     ShowMessage(texts::kFiltersMissing, texts::kCaptionAttentionBang);
+    Destroy();
     return E_FAIL;
   }
   if (FAILED(SetOutputFile(fileWriter_.Get(), outputPath))) return E_FAIL;

@@ -36,7 +36,7 @@ struct VideoSetControls {
   Control width, height, bitRate, quality;
   Control cbr, vbr;
   Control wmv9, wmv8;
-  Control preset{.enabled = false};
+  Control preset{.enabled = false, .checked = false, .text = {}};
 };
 
 class CVideoSetDlg {
