@@ -4,10 +4,15 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <thread>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 #include "BatchOptions.h"
 #include "BatchView.h"
@@ -158,6 +163,9 @@ int RunBatchCommand(const std::vector<std::string>& args, std::ostream& out, std
     err << "recast --batch: " << parsed.error << "\n" << kBatchUsage;
     return kExitUsage;
   }
+  // The codec libraries' own chatter would break the progress lines; the debug switch keeps it.
+  const char* debug = std::getenv("RECAST_DEBUG");
+  if (!debug || std::string_view(debug) != "1") av_log_set_level(AV_LOG_ERROR);
   if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
     err << texts::kCaptionAttention << ": " << texts::kComFailed << "\n";
     return kExitFailure;
