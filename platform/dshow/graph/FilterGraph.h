@@ -21,6 +21,7 @@
 // threads while a state change holds the graph lock.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -193,7 +194,8 @@ class FilterGraph final : public CUnknown,
 
   mutable CCritSec m_lock;
   std::vector<Member> m_members;  // guarded by m_lock, in the order they were added
-  FILTER_STATE m_state = State_Stopped;  // guarded by m_lock
+  // Written under m_lock; read without it where a long GetState must not hold up the reader.
+  std::atomic<FILTER_STATE> m_state{State_Stopped};
   ComPtr<IReferenceClock> m_clock;       // guarded by m_lock
   // guarded by m_lock: the application set the clock (SetSyncSource), so Pause keeps it
   bool m_clockFromApplication = false;

@@ -53,13 +53,12 @@ HRESULT FilterGraph::ConnectToFilterLocked(IPin* out, IBaseFilter* filter) {
 HRESULT FilterGraph::ConnectLocked(IPin* out, IPin* in, int depth) {
   HRESULT hr = out->Connect(in, nullptr);
   if (SUCCEEDED(hr) || depth >= kMaxChainDepth) return hr;
-  const ComPtr<IBaseFilter> target = PinOwner(in);
   for (const RegisteredFilter& candidate : CandidatesFor(out, true)) {
     const size_t mark = m_members.size();
     ComPtr<IBaseFilter> filter;
     if (FAILED(AddRegisteredFilterLocked(candidate.record.clsid, candidate.record.name, filter)))
       continue;
-    if (filter.Get() != target.Get() && SUCCEEDED(ConnectToFilterLocked(out, filter.Get()))) {
+    if (SUCCEEDED(ConnectToFilterLocked(out, filter.Get()))) {
       for (const auto& next : FilterPins(filter.Get(), PINDIR_OUTPUT)) {
         if (SUCCEEDED(ConnectLocked(next.Get(), in, depth + 1))) return S_OK;
       }

@@ -26,10 +26,3 @@ class InProcessGraphClasses {
   std::vector<DWORD> m_cookies;
   HRESULT m_status = S_OK;
 };
-
-// Registers with the filter mapper (IFilterMapper2, else IFilterMapper) every template that
-// carries filter setup data; a module's DllRegisterServer calls it after the COM class keys are
-// written. The first failure is returned.
-HRESULT AMRegisterFiltersWithMapper(std::span<const CFactoryTemplate> templates);
-// Removes those registrations; a filter that was not registered counts as removed.
-HRESULT AMUnregisterFiltersWithMapper(std::span<const CFactoryTemplate> templates);

@@ -207,12 +207,7 @@ HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* p1, LONG_PTR* p2, LONG msTim
 }
 
 HRESULT FilterGraph::WaitForCompletion(LONG msTimeout, LONG* code) {
-  bool running;
-  {
-    CAutoLock lock(&m_lock);
-    running = m_state == State_Running;
-  }
-  return m_events.WaitForCompletion(msTimeout, code, running);
+  return m_events.WaitForCompletion(msTimeout, code, m_state == State_Running);
 }
 
 HRESULT FilterGraph::CancelDefaultHandling(LONG code) { return m_events.CancelDefaultHandling(code); }

@@ -1,5 +1,6 @@
 // GroupReader: the complete groups of a recorder file, in file order, read with large
-// sequential reads into one buffer and parsed in place.
+// sequential reads into one buffer and parsed in place. After each read the system is asked
+// to fetch the next stretch of the file, so reading ahead overlaps with delivery.
 //
 // Damage is skipped the way a stream parser skips it: bytes that do not start a group are
 // passed over up to the next group start, and a group that is invalid, larger than the buffer

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "ClassRegistry.h"
 #include "GraphClasses.h"
@@ -176,6 +177,22 @@ TEST_F(GraphTest, CompletionWaitsForEveryRenderer) {
   LONGLONG position = 0;
   ASSERT_EQ(graph.As<IMediaSeeking>()->GetCurrentPosition(&position), S_OK);
   EXPECT_EQ(position, 19 * 20 * 10000);  // the last sample to reach a renderer
+}
+
+TEST_F(GraphTest, WithoutDefaultHandlingEveryRendererCompletionPassesThrough) {
+  ASSERT_EQ(graph->RenderFile(u"gtest://x/video=3&audio=1&step=1", nullptr), S_OK);
+  ASSERT_EQ(Events()->CancelDefaultHandling(EC_COMPLETE), S_OK);
+  ASSERT_EQ(Control()->Run(), S_OK);
+  std::vector<LONG_PTR> senders;
+  LONG code = 0;
+  LONG_PTR p1 = 0;
+  LONG_PTR p2 = 0;
+  while (senders.size() < 2 && Events()->GetEvent(&code, &p1, &p2, kLongWaitMs) == S_OK) {
+    if (code == EC_COMPLETE) senders.push_back(p2);
+  }
+  ASSERT_EQ(senders.size(), 2u);
+  EXPECT_NE(senders[0], senders[1]);  // one from each renderer, naming it
+  EXPECT_EQ(Events()->GetEvent(&code, &p1, &p2, 50), E_ABORT);
 }
 
 TEST_F(GraphTest, StateChangesWithTheSourceBlockedOnAFullAllocator) {

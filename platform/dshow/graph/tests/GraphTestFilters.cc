@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "GraphClasses.h"
+#include "MapperRegistration.h"
 #include "GraphInterfaces.h"
 #include "GraphTestIds.h"
 #include "Registration.h"

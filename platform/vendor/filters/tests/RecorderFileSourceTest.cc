@@ -207,6 +207,21 @@ TEST(RecorderFileSource, SeekingStartsAtTheNextResumableGroup) {
   EXPECT_EQ(middle, position);  // the position asked for stays in force for the next run
 }
 
+TEST(RecorderFileSource, PlaybackEndsAtTheStopPosition) {
+  recgen::Options options = SmallRecording("stop.264");
+  options.audioCode = recorder::kAudioG711A;
+  recgen::WriteRecording(options);
+  FilterChain chain;
+  ASSERT_EQ(S_OK, chain.Load(options.output));
+  chain.Connect(Decoders::None);
+  LONGLONG stop = 25 * kFrame25;  // groups start at frames 0, 10, 20, 30, 40
+  ASSERT_EQ(S_OK, chain.Seeking().SetPositions(nullptr, AM_SEEKING_NoPositioning, &stop,
+                                               AM_SEEKING_AbsolutePositioning));
+  chain.Play();
+  EXPECT_EQ(30u, chain.VideoSink().Samples().size());
+  EXPECT_EQ(30u, chain.AudioSink().Samples().size());
+}
+
 TEST(RecorderFileSource, LoadRefusesFilesItCannotPlay) {
   const auto dir = TestDir();
   {
