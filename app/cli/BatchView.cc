@@ -74,7 +74,11 @@ void BatchView::OnProgress(int row, std::string_view text) {
   progress_[static_cast<size_t>(row)] = percent;
   started_.try_emplace(row, Clock::now());
   if (!liveLine_) return;
-  out_ << "\r" << Line(row, percent) << std::flush;
+  // Redrawn only when the text changes (percentage or elapsed second).
+  std::string line = Line(row, percent);
+  if (liveRow_ == row && line == shownLine_) return;
+  out_ << "\r" << line << std::flush;
+  shownLine_ = std::move(line);
   liveRow_ = row;
 }
 

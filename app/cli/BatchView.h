@@ -61,6 +61,7 @@ class BatchView final : public IDriverView {
   std::vector<int> progress_;               // last percentage shown per row
   std::map<int, Clock::time_point> started_;  // when each row began converting
   int liveRow_ = -1;                        // row whose line is being redrawn, or -1
+  std::string shownLine_;                   // what the live line shows now
 };
 
 // "[#######.............]" for a percentage, `width` cells inside the brackets.
