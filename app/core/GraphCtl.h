@@ -109,10 +109,6 @@ class CGraphCtl {
   int32_t OutputWidth() const { return outputWidth_; }
   int32_t OutputHeight() const { return outputHeight_; }
   const WmvParams& LastParams() const { return params_; }
-  void SetCodecChoice(bool wmv9, bool cbr) {
-    wmv9_ = wmv9;
-    cbr_ = cbr;
-  }
 
  private:
   HRESULT RegisterInTable();
@@ -146,9 +142,7 @@ class CGraphCtl {
 
   int32_t outputWidth_ = kDefaultOutputWidth;
   int32_t outputHeight_ = kDefaultOutputHeight;
-  WmvParams params_;
-  bool cbr_ = true;
-  bool wmv9_ = true;
+  WmvParams params_;  // as last sent, CBR flag included
 };
 
 }  // namespace recast

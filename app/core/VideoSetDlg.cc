@@ -3,8 +3,15 @@
 #include <array>
 #include <charconv>
 
+#include "DriverTexts.h"
+
 namespace recast {
 namespace {
+
+constexpr std::string_view kAviNoRateDialog = "AVI format,no this para!";
+constexpr std::string_view kAviNoRatePage = "AVI ,no this para!";
+constexpr std::string_view kToAvi = "To AVI";
+constexpr std::string_view kToWmv = "To WMV";
 
 constexpr std::array<SizePreset, 5> kPresets{{
     {".QCIF", 176, 144, 120},
@@ -143,5 +150,17 @@ std::string FormatSize(int32_t width, int32_t height) {
 }
 
 std::string FormatFrameRate(int32_t fps) { return std::to_string(fps) + "fps"; }
+
+std::string FormatRate(OutputKind kind, bool cbr, uint32_t kbps, uint32_t quality, InfoPlace place) {
+  if (kind == OutputKind::Avi)
+    return std::string(place == InfoPlace::SourceFileInfo ? kAviNoRateDialog : kAviNoRatePage);
+  return cbr ? FormatBitRate(kbps) : FormatQuality(quality);
+}
+
+std::string_view FormatOutputKind(OutputKind kind, InfoPlace place) {
+  const bool dialog = place == InfoPlace::SourceFileInfo;
+  if (kind == OutputKind::Avi) return dialog ? texts::kConvertToAvi : kToAvi;
+  return dialog ? texts::kConvertToWmv : kToWmv;
+}
 
 }  // namespace recast

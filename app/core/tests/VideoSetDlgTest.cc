@@ -73,6 +73,13 @@ TEST(VideoSetDlg, DisplayFormats) {
   EXPECT_EQ("85(VBR)", FormatQuality(85));
   EXPECT_EQ("352 * 288", FormatSize(352, 288));
   EXPECT_EQ("25fps", FormatFrameRate(25));
+  EXPECT_EQ("384kbps(CBR)", FormatRate(OutputKind::Wmv, true, 384, 85, InfoPlace::InfoPage));
+  EXPECT_EQ("70(VBR)", FormatRate(OutputKind::Wmv, false, 384, 70, InfoPlace::SourceFileInfo));
+  EXPECT_EQ("AVI format,no this para!",
+            FormatRate(OutputKind::Avi, true, 384, 70, InfoPlace::SourceFileInfo));
+  EXPECT_EQ("AVI ,no this para!", FormatRate(OutputKind::Avi, false, 0, 0, InfoPlace::InfoPage));
+  EXPECT_EQ("Convert To AVI", FormatOutputKind(OutputKind::Avi, InfoPlace::SourceFileInfo));
+  EXPECT_EQ("To WMV", FormatOutputKind(OutputKind::Wmv, InfoPlace::InfoPage));
 }
 
 }  // namespace
