@@ -256,7 +256,14 @@ void RunAll(std::initializer_list<IBaseFilter*> filters, IReferenceClock* clock)
 
 void StopAll(std::initializer_list<IBaseFilter*> filters) {
   for (IBaseFilter* f : filters) f->Stop();
-  for (IBaseFilter* f : filters) f->SetSyncSource(nullptr);
+  for (IBaseFilter* f : filters) {
+    f->SetSyncSource(nullptr);
+    for (int i = 0;; ++i) {
+      ComPtr<IPin> pin = PinAt(f, i);
+      if (!pin) break;
+      pin->Disconnect();
+    }
+  }
 }
 
 }  // namespace filter_test

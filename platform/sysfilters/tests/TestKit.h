@@ -114,6 +114,8 @@ HRESULT Connect(IPin* output, IPin* input);
 // Pauses then runs `filters` (give them sinks first) with stream time 0 now on `clock` (0 when
 // there is none); every filter gets `clock` as its sync source.
 void RunAll(std::initializer_list<IBaseFilter*> filters, IReferenceClock* clock);
+// Stops `filters` (sinks first) and disconnects every pin among them: connected pins hold each
+// other's filters, so hand-wired filters are only freed once disconnected.
 void StopAll(std::initializer_list<IBaseFilter*> filters);
 
 }  // namespace filter_test
