@@ -69,6 +69,13 @@ std::unique_ptr<MediaSocket> OpenTcp(const TransportParams& params) {
 }
 }  // namespace
 
+bool UdpPortIsFree(uint16_t port) {
+  UniqueFd fd(::socket(AF_INET, SOCK_DGRAM, 0));
+  const sockaddr_in local = AnyAddress(port);
+  return fd.Valid() &&
+         ::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+}
+
 std::unique_ptr<MediaSocket> MediaSocket::Open(const TransportParams& params) {
   return params.transport == MediaTransport::kTcp ? OpenTcp(params) : OpenUdp(params);
 }

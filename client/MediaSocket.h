@@ -35,4 +35,7 @@ class MediaSocket {
   static std::unique_ptr<MediaSocket> Open(const TransportParams& params);
 };
 
+// Whether a UDP socket can be bound to `port` now (no other program holds it).
+bool UdpPortIsFree(uint16_t port);
+
 }  // namespace streamclient

@@ -16,6 +16,17 @@ uint16_t PortPool::Take() {
   return port;
 }
 
+uint16_t PortPool::TakeUsable(const std::function<bool(uint16_t)>& usable) {
+  std::lock_guard guard(lock_);
+  for (size_t tries = ports_.size(); tries > 0; --tries) {
+    const uint16_t port = ports_.front();
+    ports_.pop_front();
+    if (usable(port)) return port;
+    ports_.push_back(port);
+  }
+  return 0;
+}
+
 void PortPool::GiveBack(uint16_t port) {
   if (port == 0) return;
   std::lock_guard guard(lock_);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 
 namespace streamclient {
@@ -17,6 +18,9 @@ class PortPool {
   void Fill(uint16_t lower, uint16_t upper);
   // The front port, or 0 when the pool is empty (the system then chooses the local port).
   uint16_t Take();
+  // The first port from the front that `usable` accepts; ports it refuses (held by another
+  // program) move to the back. 0 when the pool is empty or no port is usable.
+  uint16_t TakeUsable(const std::function<bool(uint16_t)>& usable);
   // Port 0 (handed out by an empty pool) is not a pool port and is not taken back.
   void GiveBack(uint16_t port);
 

@@ -80,7 +80,10 @@ int RtspSession::Setup() {
     return -1;
   }
   connection_ = std::make_unique<RtspConnection>(std::move(fd), *this, url_.url, timings_);
-  clientPort_ = Pool().Take();
+  // A UDP port another program holds would fail the media stream after the server has been
+  // told it; such ports are passed over. TCP binds its client port only as a preference.
+  clientPort_ = transport_ == MediaTransport::kUdp ? Pool().TakeUsable(UdpPortIsFree)
+                                                    : Pool().Take();
   DebugTraceF("zxqtest-------------port %s\n", std::to_string(clientPort_).c_str());
   DebugTrace("\n");
   serverAddress_ = ParseIPv4(url_.host).value_or(in_addr{});

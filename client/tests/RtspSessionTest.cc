@@ -2,6 +2,11 @@
 // media, the request texts, the notifications and what happens when the server misbehaves.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -307,6 +312,24 @@ TEST_F(RtspSessionTest, ClientPortsComeBackAtTheEnd) {
   EXPECT_EQ(setupPort(2), 10004);  // 10000 went to the back of the pool
   EXPECT_EQ(setupPort(3), 10000);  // the TCP pool is separate
   for (int handle : {second, third, tcp}) EXPECT_EQ(QRLS_Stop(handle), 0);
+}
+
+// A UDP port another program holds is passed over instead of failing the open after SETUP.
+TEST_F(RtspSessionTest, UdpPortsHeldElsewhereArePassedOver) {
+  const int held = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_port = htons(10000);
+  ASSERT_EQ(::bind(held, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+  const int player = NewPlayer(1);
+  EXPECT_EQ(QRLS_OpenURL(player, server_.Url().c_str(), 0), 1);
+  ::close(held);
+  const std::vector<ServerRequest> requests = server_.Requests();
+  const auto setup = std::find_if(requests.begin(), requests.end(),
+                                  [](const ServerRequest& r) { return r.method == "SETUP"; });
+  ASSERT_NE(setup, requests.end());
+  EXPECT_NE(setup->text.find("client_port=10002-10003"), std::string::npos) << setup->text;
+  EXPECT_EQ(QRLS_Stop(player), 0);
 }
 
 TEST_F(RtspSessionTest, UnreachableServerFailsTheOpen) {
