@@ -249,10 +249,12 @@ TEST_F(ClientRecsimTest, ServerDyingMidStreamDoesNotHang) {
   EXPECT_EQ(file.compare(recorder::kFileHeaderSize, stream.size(), stream), 0);
 }
 
-// Width and height of a picture file as libavformat reads it; 0x0 when it cannot.
+// Width and height of a BMP file as libavformat reads it; 0x0 when it cannot. The format is
+// named: a probe may take a picture's raw bytes for some audio format.
 std::pair<int, int> PictureSize(const std::string& path) {
   AVFormatContext* context = nullptr;
-  if (avformat_open_input(&context, path.c_str(), nullptr, nullptr) != 0) return {0, 0};
+  if (avformat_open_input(&context, path.c_str(), av_find_input_format("bmp_pipe"), nullptr) != 0)
+    return {0, 0};
   std::pair<int, int> size{0, 0};
   if (avformat_find_stream_info(context, nullptr) >= 0 && context->nb_streams == 1) {
     const AVCodecParameters* codec = context->streams[0]->codecpar;
