@@ -2,6 +2,7 @@
 // that graph building places it behind the network source.
 #include "ClassFactory.h"
 #include "ComRuntime.h"
+#include "MapperRegistration.h"
 #include "Registration.h"
 #include "SplitterFilter.h"
 #include "recorder/RecorderGuids.h"
@@ -39,5 +40,11 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
   return AMGetClassObject(g_Templates, clsid, riid, ppv);
 }
 STDAPI DllCanUnloadNow() { return AMCanUnloadNow(); }
-STDAPI DllRegisterServer() { return AMRegisterServer(g_Templates); }
-STDAPI DllUnregisterServer() { return AMUnregisterServer(g_Templates); }
+STDAPI DllRegisterServer() {
+  const HRESULT hr = AMRegisterServer(g_Templates);
+  return FAILED(hr) ? hr : AMRegisterFiltersWithMapper(g_Templates);
+}
+STDAPI DllUnregisterServer() {
+  const HRESULT hr = AMUnregisterFiltersWithMapper(g_Templates);
+  return FAILED(hr) ? hr : AMUnregisterServer(g_Templates);
+}

@@ -1,6 +1,7 @@
 // The WmSink module: the ASF writer's class factory, registration and unload rule.
 #include "ClassFactory.h"
 #include "ComRuntime.h"
+#include "MapperRegistration.h"
 #include "Registration.h"
 #include "WmSinkFilter.h"
 
@@ -31,5 +32,11 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
 }
 
 STDAPI DllCanUnloadNow() { return AMCanUnloadNow(); }
-STDAPI DllRegisterServer() { return AMRegisterServer(kTemplates); }
-STDAPI DllUnregisterServer() { return AMUnregisterServer(kTemplates); }
+STDAPI DllRegisterServer() {
+  const HRESULT hr = AMRegisterServer(kTemplates);
+  return FAILED(hr) ? hr : AMRegisterFiltersWithMapper(kTemplates);
+}
+STDAPI DllUnregisterServer() {
+  const HRESULT hr = AMUnregisterFiltersWithMapper(kTemplates);
+  return FAILED(hr) ? hr : AMUnregisterServer(kTemplates);
+}

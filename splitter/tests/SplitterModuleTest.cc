@@ -9,6 +9,9 @@
 
 #include "ComPtr.h"
 #include "ComRuntime.h"
+#include "FilterData.h"
+#include "FilterRegistry.h"
+#include "GraphClasses.h"
 #include "Interfaces.h"
 #include "Registry.h"
 #include "SplitterFilter.h"
@@ -41,14 +44,36 @@ class SplitterModule : public ::testing::Test {
 
 TEST_F(SplitterModule, RegistersCreatesThroughComAndUnregisters) {
   using Entry = HRESULT();
+  ASSERT_EQ(CoInitialize(nullptr), S_OK);
+  InProcessGraphClasses mapper;  // registration reaches the filter mapper through COM
+  ASSERT_EQ(mapper.Status(), S_OK);
   ASSERT_EQ(Export<Entry>("DllRegisterServer")(), S_OK);
+  // Registering twice replaces the mapper entry rather than failing or doubling it.
+  ASSERT_EQ(Export<Entry>("DllRegisterServer")(), S_OK);
+
+  const std::string instance =
+      filter_registry::InstanceKeyPath(CLSID_LegacyAmFilterCategory,
+                                       filter_registry::DefaultInstanceName(CLSID_QrlNetSplitter));
+  EXPECT_EQ(reg::GetString(HKEY_CLASSES_ROOT, instance, "FriendlyName"), "Quorel Net Splitter");
+  const auto data = reg::GetValue(HKEY_CLASSES_ROOT, instance, "FilterData");
+  ASSERT_TRUE(data);
+  const auto record = DecodeFilterData(data->data);
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->merit, 0x800000u);
+  ASSERT_EQ(record->pins.size(), 3u);
+  EXPECT_EQ(record->pins[0].name, u"Input");
+  EXPECT_FALSE(record->pins[0].IsOutput());
+  EXPECT_EQ(record->pins[0].connectsToPin, u"Output");
+  EXPECT_EQ(record->pins[1].name, u"Video Output");
+  EXPECT_EQ(record->pins[1].types.size(), 2u);
+  EXPECT_EQ(record->pins[2].name, u"Audio Output");
+  EXPECT_TRUE(record->pins[2].IsOutput());
   const std::string key = "CLSID\\" + GuidToString(CLSID_QrlNetSplitter);
   EXPECT_EQ(reg::GetString(HKEY_CLASSES_ROOT, key, ""), "Quorel Net Splitter");
   EXPECT_EQ(reg::GetString(HKEY_CLASSES_ROOT, key + "\\InprocServer32", ""),
             std::filesystem::canonical(SPLITTER_MODULE_PATH).string());
   EXPECT_EQ(reg::GetString(HKEY_CLASSES_ROOT, key + "\\InprocServer32", "ThreadingModel"), "Both");
 
-  ASSERT_EQ(CoInitialize(nullptr), S_OK);
   {
     ComPtr<IBaseFilter> filter;
     ASSERT_EQ(CoCreateInstance(CLSID_QrlNetSplitter, nullptr, CLSCTX_INPROC_SERVER,
@@ -61,7 +86,6 @@ TEST_F(SplitterModule, RegistersCreatesThroughComAndUnregisters) {
     EXPECT_EQ(filter->GetClassID(&clsid), S_OK);
     EXPECT_TRUE(clsid == CLSID_QrlNetSplitter);
   }
-  CoUninitialize();
 
   using GetClassObject = HRESULT(REFCLSID, REFIID, void**);
   void* factory = nullptr;
@@ -69,6 +93,8 @@ TEST_F(SplitterModule, RegistersCreatesThroughComAndUnregisters) {
             CLASS_E_CLASSNOTAVAILABLE);
   ASSERT_EQ(Export<Entry>("DllUnregisterServer")(), S_OK);
   EXPECT_FALSE(reg::KeyExists(HKEY_CLASSES_ROOT, key));
+  EXPECT_FALSE(reg::KeyExists(HKEY_CLASSES_ROOT, instance));
+  CoUninitialize();
 }
 
 }  // namespace

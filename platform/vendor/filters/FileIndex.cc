@@ -1,0 +1,120 @@
+#include "FileIndex.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include "DShowErrors.h"
+#include "GroupReader.h"
+#include "GroupTiming.h"
+
+namespace vendor {
+namespace {
+
+HRESULT FromErrno(int error) {
+  switch (error) {
+    case ENOENT: return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    case ENOTDIR: return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    case EACCES:
+    case EPERM: return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+    case ENOMEM: return E_OUTOFMEMORY;
+    default: return HRESULT_FROM_WIN32(ERROR_CANTREAD);
+  }
+}
+
+bool IsRecorderMagic(uint32_t magic) {
+  return magic == recorder::kMagic4HLQ || magic == recorder::kMagic4MLQ ||
+         magic == recorder::kMagic4MSH;
+}
+
+HRESULT ReadHeader(int fd, recorder::FileHeader& header) {
+  uint8_t bytes[recorder::kFileHeaderSize];
+  ssize_t got;
+  do {
+    got = pread(fd, bytes, sizeof bytes, 0);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return FromErrno(errno);
+  const auto parsed = recorder::ParseFileHeader(recorder::ByteSpan(bytes, static_cast<size_t>(got)));
+  if (!parsed || !IsRecorderMagic(parsed->magic)) return VFW_E_UNKNOWN_FILE_TYPE;
+  header = *parsed;
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT FileIndex::Build(const std::string& path, FileIndex& index) {
+  FileIndex built;
+  built.fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (built.fd_ < 0) return FromErrno(errno);
+  struct stat info;
+  if (fstat(built.fd_, &info) != 0) return FromErrno(errno);
+  if (!S_ISREG(info.st_mode)) return VFW_E_UNKNOWN_FILE_TYPE;
+  built.fileSize_ = static_cast<uint64_t>(info.st_size);
+  HRESULT hr = ReadHeader(built.fd_, built.header_);
+  if (FAILED(hr)) return hr;
+  posix_fadvise(built.fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+  hr = built.Scan();
+  if (FAILED(hr)) return hr;
+  index = std::move(built);
+  return S_OK;
+}
+
+HRESULT FileIndex::Scan() {
+  GroupReader reader(fd_, fileSize_);
+  if (!reader.Init()) return E_OUTOFMEMORY;
+  reader.Seek(recorder::kFileHeaderSize);
+  GroupTiming timing(header_.systemType);
+  FoundGroup found;
+  for (;;) {
+    const GroupReader::Step step = reader.Next(found);
+    if (step == GroupReader::Step::ReadError) return HRESULT_FROM_WIN32(ERROR_CANTREAD);
+    if (step == GroupReader::Step::End) break;
+    GroupTimes times;
+    if (!timing.Accept(found.view, found.afterDamage, times)) continue;
+    groups_.push_back({found.offset, times.Start(),
+                       GroupTiming::MayResumeAt(found.view.header, header_.systemType)});
+    size_t videoBytes = 0;
+    recorder::ForEachBlock(found.view, [&](const recorder::BlockView& block) {
+      if (recorder::IsVideoBlockType(block.type)) videoBytes += block.Size();
+      if (recorder::IsAudioBlockType(block.type))
+        largestAudioPayload_ = std::max(largestAudioPayload_, block.PayloadSize());
+      return false;
+    });
+    largestGroupVideo_ = std::max(largestGroupVideo_, videoBytes);
+    duration_ = std::max({duration_, times.VideoEnd(), times.AudioEnd()});
+  }
+  return groups_.empty() ? VFW_E_INVALID_FILE_FORMAT : S_OK;
+}
+
+size_t FileIndex::ResumeGroupAt(REFERENCE_TIME time) const {
+  const auto it = std::find_if(groups_.begin(), groups_.end(), [&](const IndexedGroup& group) {
+    return group.resumable && group.time >= time;
+  });
+  return static_cast<size_t>(it - groups_.begin());
+}
+
+FileIndex::~FileIndex() {
+  if (fd_ >= 0) close(fd_);
+}
+
+FileIndex::FileIndex(FileIndex&& other) noexcept { *this = std::move(other); }
+
+FileIndex& FileIndex::operator=(FileIndex&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    fileSize_ = other.fileSize_;
+    header_ = other.header_;
+    groups_ = std::move(other.groups_);
+    duration_ = other.duration_;
+    largestGroupVideo_ = other.largestGroupVideo_;
+    largestAudioPayload_ = other.largestAudioPayload_;
+  }
+  return *this;
+}
+
+}  // namespace vendor

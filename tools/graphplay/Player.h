@@ -1,0 +1,37 @@
+// GraphPlayer: what graphplay does with one target, as a library so tests can drive it.
+// Opens the target with RenderFile like any player, describes the graph it built, runs it until
+// the end of the stream, a time limit or a stop request, and reports per renderer what arrived.
+#pragma once
+
+#include <atomic>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "ComPtr.h"
+#include "GraphInterfaces.h"
+
+enum class PlayEnd { kComplete, kTimeLimit, kInterrupted, kError };
+
+struct PlayOutcome {
+  PlayEnd end = PlayEnd::kComplete;
+  HRESULT error = S_OK;  // with kError: the EC_ERRORABORT code or the failed call's result
+};
+
+class GraphPlayer {
+ public:
+  // Creates the graph and renders `target`. A failure is also described in `why`.
+  HRESULT Open(const std::string& target, std::string& why);
+  // The filters and their connections.
+  void Describe(std::ostream& out) const;
+  // Runs until EC_COMPLETE, an aborting event, `seconds` (if given) or `stop` becoming true.
+  PlayOutcome Play(std::optional<double> seconds, const std::atomic<bool>& stop);
+  // Per renderer or sink: samples and the span of stream time they covered.
+  void Report(std::ostream& out) const;
+
+ private:
+  ComPtr<IGraphBuilder> m_graph;
+};
+
+// A short text for the codes a failed open or an aborted playback usually has.
+std::string DescribeFailure(HRESULT hr);
