@@ -1,11 +1,12 @@
-// The recast program. Each mode is one entry of the command table; `--batch` (converting a
-// list of files without a window) joins `--info` there.
+// The recast program. Each mode is one entry of the command table: `--info` probes headers,
+// `--batch` converts files without a window.
 #include <array>
 #include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/BatchCommand.h"
 #include "cli/ExitCodes.h"
 #include "cli/InfoCommand.h"
 
@@ -20,9 +21,11 @@ struct Command {
   CommandFn run;
 };
 
-constexpr std::array<Command, 1> kCommands{{
+constexpr std::array<Command, 2> kCommands{{
     {"--info", "--info [--json] FILE...   show what the header of each recorder file says",
      recast::cli::RunInfoCommand},
+    {"--batch", "--batch [OPTIONS] FILE|FOLDER...   convert to WMV or AVI (--batch --help)",
+     recast::cli::RunBatchCommand},
 }};
 
 void PrintUsage(std::ostream& out) {
@@ -32,7 +35,9 @@ void PrintUsage(std::ostream& out) {
       << "show this text\n\n"
          "--info prints frame size, frame rate, video standard, audio and file size of each\n"
          "file, and the output path it would get; with --json one JSON object per line.\n"
-         "Files are probed in the order given, as the conversion list adds them.\n";
+         "Files are probed in the order given, as the conversion list adds them.\n"
+         "--batch converts the files (and the recorder files of the folders) one after another\n"
+         "into FILE_OUTPUT.WMV or FILE_OUTPUT.AVI beside each source.\n";
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 // converted); rows are 0-based, so the current row is current position - 1.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +55,9 @@ class CConvertDriver {
   void SetOutputKind(OutputKind kind);
   // The CBR/VBR combo box.
   void SetCbr(bool cbr);
+  // What the user types into the Video Set dialog: applied to the parameters each time a job
+  // is prepared, after the defaults derived from the file (the batch command line's options).
+  void SetDialogEdits(std::function<void(VideoSettings&)> edits) { dialogEdits_ = std::move(edits); }
 
   // ---- The walk ----------------------------------------------------------------------
   // Converts from the current position to the end of the list.
@@ -138,6 +142,7 @@ class CConvertDriver {
   REFERENCE_TIME duration_ = 0;
   uint32_t estimatedBitRate_ = 0;
   bool narrowNtsc_ = false;
+  std::function<void(VideoSettings&)> dialogEdits_;
 };
 
 }  // namespace recast

@@ -65,6 +65,7 @@ bool CConvertDriver::PrepareOpened(const JobRecord& record) {
                              .cbr = cbr_,
                              .ntsc = standard_ == VideoStandard::Ntsc};
   if (ApplyDefaults(settings_, defaults) == DefaultsOutcome::NoBitRate) Message(texts::kParamError);
+  if (dialogEdits_) dialogEdits_(settings_);
   cbr_ = settings_.cbr;
 
   const int row = rows_.IndexOf(currentSourcePath_);

@@ -38,14 +38,15 @@ void WriteFileHeader(std::array<uint8_t, N>& format, const FileHeader& header) {
 
 }  // namespace
 
-std::array<uint8_t, kVideoFormatSize> BuildVideoFormat(const FileHeader& header) {
+std::array<uint8_t, kVideoFormatSize> BuildVideoFormat(const FileHeader& header,
+                                                       int64_t frameTime) {
   std::array<uint8_t, kVideoFormatSize> format{};
   WriteFileHeader(format, header);
   const PictureSize size = DeriveStreamParams(header).size;
   uint8_t* info = format.data() + kFileHeaderSize;
   WriteRect(info + kRcSource, size);
   WriteRect(info + kRcTarget, size);
-  wl32(info + kAvgTimePerFrame, static_cast<uint32_t>(kVideoFormatFrameTime));
+  wl64(info + kAvgTimePerFrame, static_cast<uint64_t>(frameTime));
   uint8_t* bitmap = info + kBmiHeader;
   wl32(bitmap + kBiSize, kBitmapInfoHeaderSize);
   wl32(bitmap + kBiWidth, static_cast<uint32_t>(size.width));

@@ -54,7 +54,9 @@ constexpr int64_t kVideoFormatFrameTime = 400'000;  // AvgTimePerFrame the decod
 constexpr uint16_t kRecorderWaveFormatTag = 0x4061;
 constexpr uint32_t kRecorderAudioSampleSize = 96;  // lSampleSize of the audio type
 
-std::array<uint8_t, kVideoFormatSize> BuildVideoFormat(const FileHeader& header);
+// `frameTime` is the AvgTimePerFrame written; the splitter always announces 25 fps.
+std::array<uint8_t, kVideoFormatSize> BuildVideoFormat(const FileHeader& header,
+                                                       int64_t frameTime = kVideoFormatFrameTime);
 std::array<uint8_t, kAudioFormatSize> BuildAudioFormat(const FileHeader& header);
 
 // The FileHeader at the start of a video or audio format block; nothing if it is too short.

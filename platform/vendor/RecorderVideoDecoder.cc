@@ -46,16 +46,13 @@ RecorderVideoDecoder::~RecorderVideoDecoder() {
   av_frame_free(&frame_);
   av_packet_free(&packet_);
   avcodec_free_context(&context_);
+  av_buffer_pool_uninit(&pool_);
 }
 
 bool RecorderVideoDecoder::Decode(recorder::ByteSpan payload, int64_t pts,
                                   const FrameHandler& handler) {
   if (payload.empty()) return false;
-  // av_new_packet adds the zeroed padding libavcodec's bit readers may run into.
-  if (payload.size() > static_cast<size_t>(INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE) ||
-      av_new_packet(packet_, static_cast<int>(payload.size())) < 0)
-    return false;
-  std::copy(payload.begin(), payload.end(), packet_->data);
+  if (!FillPacket(payload)) return false;
   packet_->pts = pts;
   packet_->dts = AV_NOPTS_VALUE;
   int sent = avcodec_send_packet(context_, packet_);
@@ -67,6 +64,32 @@ bool RecorderVideoDecoder::Decode(recorder::ByteSpan payload, int64_t pts,
   av_packet_unref(packet_);
   const bool received = ReceiveFrames(handler);
   return sent >= 0 && received;
+}
+
+bool RecorderVideoDecoder::FillPacket(recorder::ByteSpan payload) {
+  if (payload.size() > static_cast<size_t>(INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE)) return false;
+  const size_t needed = payload.size() + AV_INPUT_BUFFER_PADDING_SIZE;
+  // Packets come from a pool of buffers as large as the largest frame so far, so decoding
+  // allocates nothing once the stream's frame sizes are known. A larger frame replaces the pool;
+  // buffers the decoder still holds keep the old one alive until they come back.
+  if (needed > poolBufferSize_) {
+    av_buffer_pool_uninit(&pool_);
+    poolBufferSize_ = std::max(needed, poolBufferSize_ * 2);
+    pool_ = av_buffer_pool_init(poolBufferSize_, nullptr);
+    if (!pool_) {
+      poolBufferSize_ = 0;
+      return false;
+    }
+  }
+  AVBufferRef* buffer = av_buffer_pool_get(pool_);
+  if (!buffer) return false;
+  std::copy(payload.begin(), payload.end(), buffer->data);
+  // The padding must be zero: libavcodec's bit readers may run into it.
+  std::fill_n(buffer->data + payload.size(), AV_INPUT_BUFFER_PADDING_SIZE, 0);
+  packet_->buf = buffer;
+  packet_->data = buffer->data;
+  packet_->size = static_cast<int>(payload.size());
+  return true;
 }
 
 void RecorderVideoDecoder::Drain(const FrameHandler& handler) {

@@ -14,6 +14,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/buffer.h>
 }
 
 namespace vendor {
@@ -51,10 +52,14 @@ class RecorderVideoDecoder {
  private:
   explicit RecorderVideoDecoder(AVCodecContext* context);
   bool ReceiveFrames(const FrameHandler& handler);
+  // Copies `payload` into packet_ from the buffer pool.
+  bool FillPacket(recorder::ByteSpan payload);
 
   AVCodecContext* context_ = nullptr;
   AVPacket* packet_ = nullptr;
   AVFrame* frame_ = nullptr;
+  AVBufferPool* pool_ = nullptr;
+  size_t poolBufferSize_ = 0;
 };
 
 }  // namespace vendor

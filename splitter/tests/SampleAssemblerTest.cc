@@ -21,10 +21,10 @@ using TimeList = std::vector<std::pair<REFERENCE_TIME, REFERENCE_TIME>>;
 
 TEST(SampleAssembler, ThreeVideoBlocksGiveThreeSamplesThatEachCarryAllBlocks) {
   StreamBuilder stream;
-  GroupSpec spec = MakeGroupSpec(kFrameTypeKey, 0, 0, 3, 5);
-  spec.blocks[1].type = kBlockVideo3;
-  spec.blocks[2].length = 9;
-  stream.AddGroup(spec);
+  GroupSpec fields = MakeGroupSpec(kFrameTypeKey, 0, 0, 3, 5);
+  fields.blocks[1].type = kBlockVideo3;
+  fields.blocks[2].length = 9;
+  stream.AddGroup(fields);
   ParserHarness h(kSystemVideo);
   ASSERT_EQ(h.Push(stream.Bytes()), S_OK);
 

@@ -11,12 +11,12 @@ constexpr uint32_t kAudioMarker = 0x1001;
 
 GroupSpec MakeGroupSpec(uint32_t frameType, int audioBlocks, uint32_t audioLength,
                         int videoBlocks, uint32_t videoLength) {
-  GroupSpec spec;
-  spec.frameType = frameType;
-  spec.audioWord = audioBlocks > 0 ? kAudioMarker : 0;
-  for (int i = 0; i < audioBlocks; ++i) spec.blocks.push_back({kBlockAudio1, audioLength});
-  for (int i = 0; i < videoBlocks; ++i) spec.blocks.push_back({kBlockVideo1, videoLength});
-  return spec;
+  GroupSpec fields;
+  fields.frameType = frameType;
+  fields.audioWord = audioBlocks > 0 ? kAudioMarker : 0;
+  for (int i = 0; i < audioBlocks; ++i) fields.blocks.push_back({kBlockAudio1, audioLength});
+  for (int i = 0; i < videoBlocks; ++i) fields.blocks.push_back({kBlockVideo1, videoLength});
+  return fields;
 }
 
 FileHeader MakeFileHeader(uint16_t systemType, uint32_t audioCodec) {
@@ -33,22 +33,22 @@ FileHeader MakeFileHeader(uint16_t systemType, uint32_t audioCodec) {
   return header;
 }
 
-size_t StreamBuilder::AddGroup(const GroupSpec& spec) {
+size_t StreamBuilder::AddGroup(const GroupSpec& fields) {
   const size_t offset = bytes_.size();
   GroupHeader header;
   header.startCode = kGroupStartCode;
   header.word4 = kGroupWord4;
-  header.audioWord = spec.audioWord;
-  header.blockCountWord = static_cast<uint32_t>(spec.blocks.size());
-  header.frameType = spec.frameType;
+  header.audioWord = fields.audioWord;
+  header.blockCountWord = static_cast<uint32_t>(fields.blocks.size());
+  header.frameType = fields.frameType;
   header.groupResolution = kResolutionCif;
-  header.frameRateCode = spec.frameRateCode;
+  header.frameRateCode = fields.frameRateCode;
   header.groupWord32 = 0x32323232;
   header.groupWord36 = static_cast<uint32_t>(offset);
   header.groupWord40 = 0x40404040;
   const auto groupBytes = Serialize(header);
   bytes_.insert(bytes_.end(), groupBytes.begin(), groupBytes.end());
-  for (const BlockSpec& blockSpec : spec.blocks) {
+  for (const BlockSpec& blockSpec : fields.blocks) {
     BlockHeader block;
     block.type = blockSpec.type;
     block.length = blockSpec.length;

@@ -32,7 +32,7 @@ recorder::FileHeader MakeFileHeader(uint16_t systemType, uint32_t audioCodec);
 class StreamBuilder {
  public:
   // Appends a group; returns its offset in the stream.
-  size_t AddGroup(const GroupSpec& spec);
+  size_t AddGroup(const GroupSpec& fields);
   // Appends raw bytes (garbage, damage).
   void AddBytes(const std::vector<uint8_t>& bytes);
 

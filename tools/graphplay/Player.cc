@@ -126,7 +126,11 @@ PlayOutcome GraphPlayer::Play(std::optional<double> seconds, const std::atomic<b
   return outcome;
 }
 
-void GraphPlayer::Report(std::ostream& out) const {
+void GraphPlayer::RunWithoutClock() {
+  if (const auto filter = m_graph.As<IMediaFilter>()) filter->SetSyncSource(nullptr);
+}
+
+void GraphPlayer::Report(std::ostream& out, double elapsedSeconds) const {
   for (const auto& filter : Filters(m_graph.Get())) {
     if (!IsRenderer(filter.Get())) continue;
     out << "Renderer " << Quoted(FilterName(filter.Get())) << ": ";
@@ -135,7 +139,9 @@ void GraphPlayer::Report(std::ostream& out) const {
     REFERENCE_TIME first = 0;
     REFERENCE_TIME last = 0;
     if (statistics && SUCCEEDED(statistics->GetRenderStatistics(&samples, &first, &last))) {
-      out << samples << " samples, " << Seconds(first) << " to " << Seconds(last) << "\n";
+      out << samples << " samples, " << Seconds(first) << " to " << Seconds(last);
+      if (elapsedSeconds > 0) out << ", " << static_cast<long>(samples / elapsedSeconds) << " per second";
+      out << "\n";
       continue;
     }
     ComPtr<IMediaSeeking> seeking = filter.As<IMediaSeeking>();

@@ -24,10 +24,13 @@ class GraphPlayer {
   HRESULT Open(const std::string& target, std::string& why);
   // The filters and their connections.
   void Describe(std::ostream& out) const;
+  // Removes the graph's reference clock, so nothing is paced.
+  void RunWithoutClock();
   // Runs until EC_COMPLETE, an aborting event, `seconds` (if given) or `stop` becoming true.
   PlayOutcome Play(std::optional<double> seconds, const std::atomic<bool>& stop);
-  // Per renderer or sink: samples and the span of stream time they covered.
-  void Report(std::ostream& out) const;
+  // Per renderer or sink: samples and the span of stream time they covered, and the samples
+  // per second of wall time when `elapsedSeconds` is given.
+  void Report(std::ostream& out, double elapsedSeconds = 0) const;
 
  private:
   ComPtr<IGraphBuilder> m_graph;

@@ -1,10 +1,14 @@
 // graphplay: opens a file or URL through the filter graph manager like any player, prints the
 // graph, plays it and reports what reached each renderer.
 //
-//   graphplay [--seconds N] TARGET
+//   graphplay [--seconds N] [--no-clock] TARGET
+//
+// --no-clock runs the graph without a reference clock: renderers take samples as fast as the
+// filters upstream produce them, which measures the throughput of the decoding chain.
 //
 // Exit status: 0 when playback ended (end of stream, time limit or Ctrl-C), 1 on bad usage or
 // when the target cannot be opened, 2 when playback aborted with an error.
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +25,7 @@ std::atomic<bool> g_stop{false};
 void OnInterrupt(int) { g_stop = true; }
 
 int Usage() {
-  std::cerr << "usage: graphplay [--seconds N] FILE-OR-URL\n";
+  std::cerr << "usage: graphplay [--seconds N] [--no-clock] FILE-OR-URL\n";
   return 1;
 }
 
@@ -40,7 +44,12 @@ const char* EndText(PlayEnd end) {
 int main(int argc, char** argv) {
   std::optional<double> seconds;
   const char* target = nullptr;
+  bool clocked = true;
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--no-clock") == 0) {
+      clocked = false;
+      continue;
+    }
     if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
       char* end = nullptr;
       seconds = std::strtod(argv[++i], &end);
@@ -69,11 +78,14 @@ int main(int argc, char** argv) {
     } else {
       if (!why.empty()) std::cerr << "graphplay: " << why << "\n";
       player.Describe(std::cout);
+      if (!clocked) player.RunWithoutClock();
+      const auto started = std::chrono::steady_clock::now();
       const PlayOutcome outcome = player.Play(seconds, g_stop);
+      const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
       std::cout << "Ended: " << EndText(outcome.end);
       if (outcome.end == PlayEnd::kError) std::cout << " " << DescribeFailure(outcome.error);
       std::cout << "\n";
-      player.Report(std::cout);
+      player.Report(std::cout, elapsed.count());
       status = outcome.end == PlayEnd::kError ? 2 : 0;
     }
   }

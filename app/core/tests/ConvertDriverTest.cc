@@ -21,11 +21,11 @@ using Names = std::vector<std::string>;
 class DriverTest : public ::testing::Test {
  protected:
   // Adds ch1.mp4 .. chN.mp4, each finishing at its second reading unless scripted otherwise.
-  Names AddFiles(int count, const HeaderSpec& spec = {}, int first = 1) {
+  Names AddFiles(int count, const HeaderSpec& fields = {}, int first = 1) {
     Names names;
     for (int i = first; i < first + count; ++i) {
       const std::string name = "ch" + std::to_string(i) + ".mp4";
-      paths[name] = dir.Recording(name, spec, kPayload);
+      paths[name] = dir.Recording(name, fields, kPayload);
       script.progress[name] = {50, 100};
       EXPECT_TRUE(driver.AddFile(paths[name]));
       names.push_back(name);
@@ -146,9 +146,9 @@ TEST_F(DriverTest, StopShowsHandStopAndStartResumesTheSameRow) {
 }
 
 TEST_F(DriverTest, WmvJobGetsItsParametersAndEndsOnlyAt100) {
-  HeaderSpec spec;
-  spec.frameRateCode = recorder::kFrameRateBase + 12;
-  AddFiles(1, spec);
+  HeaderSpec fields;
+  fields.frameRateCode = recorder::kFrameRateBase + 12;
+  AddFiles(1, fields);
   script.progress["ch1.mp4"] = {30, 99, 99, 100};
   driver.SelectRow(0);
   driver.Start();

@@ -6,17 +6,17 @@
 
 namespace recast::testing {
 
-std::vector<uint8_t> HeaderBytes(const HeaderSpec& spec, size_t payload) {
+std::vector<uint8_t> HeaderBytes(const HeaderSpec& fields, size_t payload) {
   recorder::FileHeader file;
   file.magic = recorder::kMagic4HLQ;
-  file.version = spec.version;
-  file.videoStandard = spec.standard;
-  file.videoResolution = spec.fileResolution;
+  file.version = fields.version;
+  file.videoStandard = fields.standard;
+  file.videoResolution = fields.fileResolution;
   recorder::GroupHeader group;
   group.startCode = recorder::kGroupStartCode;
-  group.audioWord = spec.audioWord;
-  group.groupResolution = spec.groupResolution;
-  group.frameRateCode = spec.frameRateCode;
+  group.audioWord = fields.audioWord;
+  group.groupResolution = fields.groupResolution;
+  group.frameRateCode = fields.frameRateCode;
 
   std::vector<uint8_t> bytes;
   const auto fileBytes = recorder::Serialize(file);
@@ -46,10 +46,10 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempDir::Recording(const std::string& relative, const HeaderSpec& spec,
+std::string TempDir::Recording(const std::string& relative, const HeaderSpec& fields,
                                size_t payload) const {
   const std::filesystem::path path = path_ / relative;
-  WriteBytes(path, HeaderBytes(spec, payload));
+  WriteBytes(path, HeaderBytes(fields, payload));
   return path.string();
 }
 

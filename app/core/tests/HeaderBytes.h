@@ -21,7 +21,7 @@ struct HeaderSpec {
 };
 
 // FileHeader and first GroupHeader, then `payload` bytes of filler.
-std::vector<uint8_t> HeaderBytes(const HeaderSpec& spec, size_t payload = 0);
+std::vector<uint8_t> HeaderBytes(const HeaderSpec& fields, size_t payload = 0);
 
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 
@@ -34,7 +34,7 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& Path() const { return path_; }
   // Writes a recorder file at `relative` (folders created) and returns its full path.
-  std::string Recording(const std::string& relative, const HeaderSpec& spec = {},
+  std::string Recording(const std::string& relative, const HeaderSpec& fields = {},
                         size_t payload = 0) const;
 
  private:

@@ -13,28 +13,28 @@ constexpr uint32_t kOldVersion = recorder::kVersionExplicitSize - 1;
 constexpr uint16_t kNtsc = recorder::kStandardNtsc;
 constexpr uint16_t kPal = recorder::kStandardPal;
 
-ProbeResult Probe(const HeaderSpec& spec, const ProbeResult& previous = {}) {
-  const auto bytes = HeaderBytes(spec);
+ProbeResult Probe(const HeaderSpec& fields, const ProbeResult& previous = {}) {
+  const auto bytes = HeaderBytes(fields);
   const auto result = ProbeHeader(bytes, 1000, previous);
   EXPECT_TRUE(result.has_value());
   return result.value_or(ProbeResult{});
 }
 
 HeaderSpec OldHeader(uint32_t code, uint16_t standard) {
-  HeaderSpec spec;
-  spec.version = kOldVersion;
-  spec.standard = standard;
-  spec.fileResolution = code;
-  spec.groupResolution = 0xDEADBEEF;  // must be ignored by an old header
-  return spec;
+  HeaderSpec fields;
+  fields.version = kOldVersion;
+  fields.standard = standard;
+  fields.fileResolution = code;
+  fields.groupResolution = 0xDEADBEEF;  // must be ignored by an old header
+  return fields;
 }
 
 HeaderSpec NewHeader(uint32_t code, uint16_t standard) {
-  HeaderSpec spec;
-  spec.standard = standard;
-  spec.fileResolution = 0xDEADBEEF;  // must be ignored by a new header
-  spec.groupResolution = code;
-  return spec;
+  HeaderSpec fields;
+  fields.standard = standard;
+  fields.fileResolution = 0xDEADBEEF;  // must be ignored by a new header
+  fields.groupResolution = code;
+  return fields;
 }
 
 struct SizeCase {
@@ -57,10 +57,10 @@ const SizeCase kSizes[] = {
 
 TEST(HeaderProbe, ResolutionCodesByStandardInOldAndNewHeaders) {
   for (const SizeCase& c : kSizes) {
-    for (const HeaderSpec& spec : {OldHeader(c.code, c.standard), NewHeader(c.code, c.standard)}) {
-      const ProbeResult r = Probe(spec);
-      EXPECT_EQ(r.width, c.width) << std::hex << c.code << " version " << spec.version;
-      EXPECT_EQ(r.height, c.height) << std::hex << c.code << " version " << spec.version;
+    for (const HeaderSpec& fields : {OldHeader(c.code, c.standard), NewHeader(c.code, c.standard)}) {
+      const ProbeResult r = Probe(fields);
+      EXPECT_EQ(r.width, c.width) << std::hex << c.code << " version " << fields.version;
+      EXPECT_EQ(r.height, c.height) << std::hex << c.code << " version " << fields.version;
       EXPECT_EQ(r.standard, c.standard == kPal ? VideoStandard::Pal : VideoStandard::Ntsc);
       EXPECT_EQ(r.narrowNtsc, c.width == 176 && c.height == 120);
     }
@@ -89,8 +89,8 @@ TEST(HeaderProbe, PalCodesWithoutSizeKeepThePreviousProbe) {
   previous.width = 704;
   previous.height = 576;
   for (uint32_t code : {0x1006u, 0x1007u}) {
-    for (const HeaderSpec& spec : {OldHeader(code, kPal), NewHeader(code, kPal)}) {
-      const ProbeResult r = Probe(spec, previous);
+    for (const HeaderSpec& fields : {OldHeader(code, kPal), NewHeader(code, kPal)}) {
+      const ProbeResult r = Probe(fields, previous);
       EXPECT_EQ(r.width, 704) << std::hex << code;
       EXPECT_EQ(r.height, 576) << std::hex << code;
     }
@@ -123,17 +123,17 @@ TEST(HeaderProbe, FrameRateRule) {
       {0x100F, 15}, {0x0FFF, 25}, {0, 25},      {0xFFFFFFFF, 25},
   };
   for (const auto& [code, rate] : cases) {
-    HeaderSpec spec;
-    spec.frameRateCode = code;
-    EXPECT_EQ(Probe(spec).frameRate, rate) << std::hex << code;
+    HeaderSpec fields;
+    fields.frameRateCode = code;
+    EXPECT_EQ(Probe(fields).frameRate, rate) << std::hex << code;
   }
 }
 
 TEST(HeaderProbe, AudioWordAnyNonzeroValueMeansAudio) {
-  HeaderSpec spec;
+  HeaderSpec fields;
   for (const auto& [word, audio] : {std::pair{0u, 0}, {1u, 2}, {0x100u, 2}, {0x80000000u, 2}}) {
-    spec.audioWord = word;
-    EXPECT_EQ(Probe(spec).audio, audio) << std::hex << word;
+    fields.audioWord = word;
+    EXPECT_EQ(Probe(fields).audio, audio) << std::hex << word;
   }
 }
 

@@ -85,6 +85,7 @@ HRESULT FileIndex::Scan() {
       return false;
     });
     largestGroupVideo_ = std::max(largestGroupVideo_, videoBytes);
+    if (firstFrameDuration_ == 0 && times.videoBlocks > 0) firstFrameDuration_ = times.frameDuration;
     duration_ = std::max({duration_, times.VideoEnd(), times.AudioEnd()});
   }
   return groups_.empty() ? VFW_E_INVALID_FILE_FORMAT : S_OK;
@@ -111,6 +112,7 @@ FileIndex& FileIndex::operator=(FileIndex&& other) noexcept {
     header_ = other.header_;
     groups_ = std::move(other.groups_);
     duration_ = other.duration_;
+    firstFrameDuration_ = other.firstFrameDuration_;
     largestGroupVideo_ = other.largestGroupVideo_;
     largestAudioPayload_ = other.largestAudioPayload_;
   }

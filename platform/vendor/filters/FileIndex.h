@@ -43,6 +43,9 @@ class FileIndex {
   const std::vector<IndexedGroup>& Groups() const { return groups_; }
   // The end of the last video or audio sample when the whole file is played.
   REFERENCE_TIME Duration() const { return duration_; }
+  // The frame duration of the first group with video: what the video type announces, so that
+  // a 30 fps file is not written as 25 fps by a muxer that trusts the type. 0 without video.
+  REFERENCE_TIME FirstFrameDuration() const { return firstFrameDuration_; }
   // The most bytes one group's video blocks (headers included) and one audio payload take.
   size_t LargestGroupVideo() const { return largestGroupVideo_; }
   size_t LargestAudioPayload() const { return largestAudioPayload_; }
@@ -58,6 +61,7 @@ class FileIndex {
   recorder::FileHeader header_;
   std::vector<IndexedGroup> groups_;
   REFERENCE_TIME duration_ = 0;
+  REFERENCE_TIME firstFrameDuration_ = 0;
   size_t largestGroupVideo_ = 0;
   size_t largestAudioPayload_ = 0;
 };

@@ -2,7 +2,6 @@
 // an in-process COM server with the four module exports.
 #include "ClassFactory.h"
 #include "ComRuntime.h"
-#include "GraphClasses.h"
 #include "MapperRegistration.h"
 #include "MediaGuids.h"
 #include "ModuleRegistration.h"

@@ -22,7 +22,8 @@ bool IsAudioSubtype(const GUID& subtype) {
   return subtype == MEDIASUBTYPE_RecorderAudioG722 || subtype == MEDIASUBTYPE_RecorderAudio711;
 }
 
-bool BuildVideoType(const recorder::FileHeader& header, CMediaType& mt) {
+bool BuildVideoType(const FileIndex& index, CMediaType& mt) {
+  const recorder::FileHeader& header = index.Header();
   mt.InitMediaType();
   mt.SetType(&MEDIATYPE_RecorderStream);
   const GUID subtype = recorder::VideoSubtypeForMagic(header.magic).value_or(GUID_NULL);
@@ -30,7 +31,9 @@ bool BuildVideoType(const recorder::FileHeader& header, CMediaType& mt) {
   mt.SetFormatType(&FORMAT_VideoInfo);
   mt.SetVariableSize();
   mt.SetTemporalCompression(TRUE);
-  const auto format = recorder::BuildVideoFormat(header);
+  const REFERENCE_TIME frameTime = index.FirstFrameDuration();
+  const auto format = recorder::BuildVideoFormat(
+      header, frameTime > 0 ? frameTime : recorder::kVideoFormatFrameTime);
   return mt.SetFormat(format.data(), static_cast<ULONG>(format.size()));
 }
 
@@ -70,9 +73,9 @@ HRESULT SourcePin::GetMediaType(int position, CMediaType* pmt) {
   if (!pmt) return E_POINTER;
   if (position < 0) return E_INVALIDARG;
   if (position > 0) return VFW_S_NO_MORE_ITEMS;
-  const recorder::FileHeader& header = source_->Index().Header();
+  const FileIndex& index = source_->Index();
   const bool built =
-      kind_ == PinKind::Video ? BuildVideoType(header, *pmt) : BuildAudioType(header, *pmt);
+      kind_ == PinKind::Video ? BuildVideoType(index, *pmt) : BuildAudioType(index.Header(), *pmt);
   return built ? S_OK : E_OUTOFMEMORY;
 }
 

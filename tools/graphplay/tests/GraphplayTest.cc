@@ -36,6 +36,18 @@ TEST_F(GraphplayTest, StopsAtTheTimeLimit) {
   EXPECT_EQ(run.output.find("100000 samples"), std::string::npos) << run.output;
 }
 
+// Twenty frames half a second apart take ten seconds on the clock and no time without it.
+TEST_F(GraphplayTest, WithoutAClockNothingIsPaced) {
+  const std::string target = "'gtest://camera/video=20&audio=0&step=500'";
+  const ToolRun paced = Graphplay("--seconds 1 " + target);
+  EXPECT_NE(paced.output.find("Ended: time limit"), std::string::npos) << paced.output;
+  const ToolRun unpaced = Graphplay("--seconds 5 --no-clock " + target);
+  ASSERT_EQ(unpaced.status, 0) << unpaced.output;
+  EXPECT_NE(unpaced.output.find("Ended: end of stream"), std::string::npos) << unpaced.output;
+  EXPECT_NE(unpaced.output.find("20 samples, 0.000 s to 9.500 s, "), std::string::npos)
+      << unpaced.output;
+}
+
 TEST_F(GraphplayTest, TargetsNothingClaimsAreRefusedWithAReason) {
   const ToolRun unknown = Graphplay("'nope://host/stream'");
   EXPECT_EQ(unknown.status, 1);

@@ -6,7 +6,6 @@
 
 #include "ClassFactory.h"
 #include "ComRuntime.h"
-#include "GraphClasses.h"
 #include "MapperRegistration.h"
 #include "Registration.h"
 #include "RenderStatistics.h"

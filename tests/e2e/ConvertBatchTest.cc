@@ -1,0 +1,212 @@
+// Files convert end to end: recorder files written by recgen go through `recast --batch` (the
+// driver, the converter, the registered filter modules) and the outputs are read back with
+// libavformat.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "MediaProbe.h"
+#include "RecastRun.h"
+#include "Recording.h"
+#include "ScopedTestRegistry.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr int kSeconds = 2;
+
+struct Case {
+  const char* name;
+  recgen::VideoCodec codec;
+  int width, height, fps;
+  bool ntsc;
+  std::optional<uint32_t> audio;
+  const char* to;                  // "wmv" or "avi"
+  std::vector<std::string> rate;   // extra options
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+class ConvertBatch : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    registry_ = new ScopedTestRegistry;
+    for (const char* module : {RECORDER_FILTERS_MODULE, SYSFILTERS_MODULE, FFDSHOW_MODULE, WMSINK_MODULE}) {
+      const ProcessResult run = RunProcess({REGSVR_BINARY, module}, registry_->folder());
+      ASSERT_EQ(0, run.status) << module << ": " << run.err;
+    }
+  }
+  static void TearDownTestSuite() {
+    delete registry_;
+    registry_ = nullptr;
+  }
+  void SetUp() override {
+    char pattern[] = "/tmp/recast_convert_XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  recgen::RecordingSummary Write(const fs::path& path, const Case& c, int seconds = kSeconds) {
+    recgen::Options options;
+    options.codec = c.codec;
+    options.width = c.width;
+    options.height = c.height;
+    options.fps = c.fps;
+    options.frames = seconds * c.fps;
+    options.videoStandard = c.ntsc ? recorder::kStandardNtsc : recorder::kStandardPal;
+    options.audioCode = c.audio;
+    options.output = path.string();
+    fs::create_directories(path.parent_path());
+    return recgen::WriteRecording(options);
+  }
+
+  ProcessResult Batch(std::vector<std::string> args, const ProcessOptions& options = {}) {
+    args.insert(args.begin(), {RECAST_BINARY, "--batch"});
+    return RunProcess(args, dir_, options);
+  }
+
+  static inline ScopedTestRegistry* registry_ = nullptr;
+  fs::path dir_;
+};
+
+const Case kCif{"cif", recgen::VideoCodec::H264, 352, 288, 25, false, 0x1011, "wmv", {}};
+
+class ConvertMatrix : public ConvertBatch, public ::testing::WithParamInterface<Case> {};
+
+// Every source frame reaches the output at its size, with the codecs the output kind names and
+// WMA at 16 kHz mono (or PCM in the AVI) when the source has sound.
+TEST_P(ConvertMatrix, OutputHoldsEverySourceFrame) {
+  const Case& c = GetParam();
+  const fs::path source = dir_ / (std::string(c.name) + ".mp4");
+  const recgen::RecordingSummary written = Write(source, c);
+  std::vector<std::string> args{"--to", c.to};
+  args.insert(args.end(), c.rate.begin(), c.rate.end());
+  args.push_back(source.string());
+  const ProcessResult run = Batch(args);
+  ASSERT_EQ(0, run.status) << run.out << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("Convert Success")) << run.out;
+
+  const bool wmv = std::string(c.to) == "wmv";
+  const MediaSummary media = ProbeMedia(source.string() + (wmv ? "_OUTPUT.WMV" : "_OUTPUT.AVI"));
+  ASSERT_TRUE(media.opened);
+  EXPECT_EQ(wmv ? "wmv2" : "mpeg4", media.videoCodec);
+  EXPECT_EQ(c.width, media.width);
+  EXPECT_EQ(c.height, media.height);
+  EXPECT_EQ(written.frames, media.videoFrames);
+  EXPECT_NEAR(static_cast<double>(written.frames) / c.fps, media.videoSeconds, 1.0 / c.fps + 1e-6);
+  // A recording without sound still marks its groups (0x1000), which counts as audio for the
+  // conversion: its output carries a silent track. Only sound that is there is checked.
+  if (c.audio && wmv) {
+    EXPECT_EQ("wmav2", media.audioCodec);
+    EXPECT_EQ(16000, media.sampleRate);
+    EXPECT_EQ(1, media.channels);
+  } else if (c.audio) {
+    EXPECT_EQ("pcm_s16le", media.audioCodec);
+  }
+}
+
+using recgen::VideoCodec;
+INSTANTIATE_TEST_SUITE_P(
+    Sources, ConvertMatrix,
+    ::testing::Values(
+        Case{"h264_pal_g726_16_wmv_cbr", VideoCodec::H264, 352, 288, 25, false, 0x1011, "wmv", {"--cbr", "384"}},
+        Case{"mpeg4_pal_g722_wmv_vbr", VideoCodec::Mpeg4, 352, 288, 25, false, 0x7221, "wmv", {"--vbr", "70"}},
+        Case{"mpeg4sh_qcif_ntsc_ulaw_wmv", VideoCodec::Mpeg4Sh, 176, 120, 30, true, 0x7110, "wmv", {}},
+        Case{"h264_qcif_ntsc_alaw_avi", VideoCodec::H264, 176, 120, 30, true, 0x7111, "avi", {}},
+        Case{"h264_ntsc_adpcm_avi", VideoCodec::H264, 352, 240, 30, true, 0x1001, "avi", {}},
+        Case{"mpeg4_pal_g726_24_avi", VideoCodec::Mpeg4, 352, 288, 25, false, 0x1012, "avi", {}},
+        Case{"h264_pal_g726_32_wmv_vbr", VideoCodec::H264, 176, 144, 25, false, 0x1013, "wmv", {"--vbr", "85"}},
+        Case{"mpeg4_4cif_silent_wmv", VideoCodec::Mpeg4, 704, 576, 25, false, std::nullopt, "wmv", {}},
+        Case{"h264_cif_silent_avi", VideoCodec::H264, 352, 288, 25, false, std::nullopt, "avi", {}}),
+    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST_F(ConvertBatch, SizePresetFollowsTheSourceStandard) {
+  Case c = kCif;
+  c.height = 240;
+  c.ntsc = true;
+  const fs::path source = dir_ / "ntsc.mp4";
+  Write(source, c);
+  const ProcessResult run = Batch({"--size", ".2CIF", source.string()});
+  ASSERT_EQ(0, run.status) << run.out << run.err;
+  const MediaSummary media = ProbeMedia(source.string() + "_OUTPUT.WMV");
+  EXPECT_EQ(704, media.width);
+  EXPECT_EQ(240, media.height);
+}
+
+TEST_F(ConvertBatch, DamagedSourceConvertsWhatIsDecodable) {
+  recgen::Options options;
+  options.frames = 75;
+  options.audioCode = 0x1011;
+  options.damage.flipCount = 40;
+  options.damage.seed = 7;
+  options.output = (dir_ / "damaged.mp4").string();
+  const recgen::RecordingSummary written = recgen::WriteRecording(options);
+  const ProcessResult run = Batch({options.output});
+  EXPECT_NE(std::string::npos, run.out.find("Convert Success")) << run.out << run.err;
+  const MediaSummary media = ProbeMedia(options.output + "_OUTPUT.WMV");
+  ASSERT_TRUE(media.opened);
+  EXPECT_GT(media.videoFrames, 0);
+  EXPECT_LE(media.videoFrames, written.frames);
+}
+
+TEST_F(ConvertBatch, UnconvertibleFilesFailAndTheWalkGoesOn) {
+  const fs::path text = dir_ / "notes.mp4";
+  std::ofstream(text) << "not a recording at all, just some words in a file\n";
+  const fs::path missing = dir_ / "gone.264";
+  fs::create_symlink(dir_ / "nowhere", missing);
+  const fs::path good = dir_ / "good.mp4";
+  Write(good, kCif, 1);
+  const ProcessResult run = Batch({"--to", "avi", text.string(), missing.string(), good.string()});
+  EXPECT_EQ(1, run.status);
+  EXPECT_NE(std::string::npos, run.out.find("notes.mp4_OUTPUT.AVI  [")) << run.out;
+  EXPECT_NE(std::string::npos, run.out.find("2 Create Failed!")) << run.out;
+  EXPECT_NE(std::string::npos, run.out.find("good.mp4_OUTPUT.AVI")) << run.out;
+  EXPECT_NE(std::string::npos, run.out.find("1 Convert Success")) << run.out;
+  EXPECT_TRUE(ProbeMedia(good.string() + "_OUTPUT.AVI").opened);
+}
+
+TEST_F(ConvertBatch, SameNamesInTwoFoldersGetNumberedOutputs) {
+  Write(dir_ / "a" / "ch01.mp4", kCif, 1);
+  Write(dir_ / "b" / "ch01.mp4", kCif, 1);
+  const ProcessResult run = Batch({(dir_ / "a").string(), (dir_ / "b").string()});
+  ASSERT_EQ(0, run.status) << run.out << run.err;
+  EXPECT_TRUE(ProbeMedia(dir_ / "a" / "ch01.mp4_OUTPUT.WMV").opened);
+  EXPECT_TRUE(ProbeMedia(dir_ / "b" / "ch01.mp4_1_OUTPUT.WMV").opened);
+}
+
+// Ctrl-C stops the running job as the Stop button does; the writer closes a file that plays.
+TEST_F(ConvertBatch, InterruptStopsTheJobWithHandStop) {
+  const fs::path first = dir_ / "long.mp4";
+  const fs::path second = dir_ / "next.mp4";
+  Case large = kCif;
+  large.codec = recgen::VideoCodec::Mpeg4;
+  large.width = 704;
+  large.height = 576;
+  const int frames = static_cast<int>(Write(first, large, 30).frames);
+  Write(second, kCif, 1);
+  const fs::path output = first.string() + "_OUTPUT.WMV";
+  const ProcessResult run = Batch({first.string(), second.string()},
+                                  {.interruptWhen = output, .interruptAfter = 300ms});
+  EXPECT_EQ(1, run.status);
+  EXPECT_NE(std::string::npos, run.out.find("Hand Stop")) << run.out << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("1 Not converted")) << run.out;
+  const MediaSummary media = ProbeMedia(output);
+  ASSERT_TRUE(media.opened);
+  EXPECT_GT(media.videoFrames, 0);
+  EXPECT_LT(media.videoFrames, frames);
+}
+
+TEST_F(ConvertBatch, UsageErrorsExitWithTwo) {
+  EXPECT_EQ(2, Batch({}).status);
+  EXPECT_EQ(2, Batch({"--to", "mkv", "x.mp4"}).status);
+  EXPECT_EQ(2, Batch({"--cbr", "500", "--vbr", "80", "x.mp4"}).status);
+  EXPECT_EQ(2, Batch({"--vbr", "120", "x.mp4"}).status);
+  EXPECT_EQ(2, Batch({"--size", "huge", "x.mp4"}).status);
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+// Runs this build's recast (or another tool) as a child process with its output in files, so
+// a test can read stdout and stderr apart and interrupt the program as Ctrl-C would.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ProcessResult {
+  int status = -1;  // exit status, or -1 when the program did not exit normally
+  std::string out;
+  std::string err;
+};
+
+struct ProcessOptions {
+  // Sends SIGINT once `interruptWhen` names a file that exists (or after `interruptAfter`).
+  std::optional<std::filesystem::path> interruptWhen;
+  std::chrono::milliseconds interruptAfter{0};
+};
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::filesystem::path& workDir,
+                         const ProcessOptions& options = {});
