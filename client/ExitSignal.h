@@ -1,6 +1,7 @@
-// Tells a waiting thread that a worker thread has finished its work. Workers of this library
-// run detached and own (a share of) their object, so a caller that gives up waiting never
-// leaves a dangling thread behind.
+// A one-way signal a thread waits for with a timeout: that a worker thread has finished its
+// work, or that a sleeping worker should wake and look at its stop flag. Workers of this
+// library run detached and own (a share of) their object, so a caller that gives up waiting
+// never leaves a dangling thread behind.
 #pragma once
 
 #include <chrono>

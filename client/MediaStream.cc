@@ -1,6 +1,5 @@
 #include "MediaStream.h"
 
-#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -12,7 +11,7 @@ namespace {
 constexpr size_t kReceiveBufferSize = 5120;
 constexpr size_t kReceiveOffset = 12;  // room in front of the data, as the buffer layout keeps
 constexpr int kMaxBlock = static_cast<int>(kReceiveBufferSize - kReceiveOffset);
-constexpr auto kFailedReadPause = std::chrono::milliseconds(20);
+constexpr int kFailedReadPauseMs = 20;  // a broken connection reads 0 at once, again and again
 }  // namespace
 
 int MediaStream::Open(const Host& host, const TransportParams& params) {
@@ -43,6 +42,7 @@ int MediaStream::StartReceiving() {
 
 void MediaStream::Stop(int waitMs) {
   stop_ = true;
+  wake_.Set();
   if (running_) exited_.WaitFor(waitMs);
 }
 
@@ -67,12 +67,12 @@ void MediaStream::ReceiveLoop() {
   std::vector<uint8_t> buffer(kReceiveBufferSize);
   uint8_t* const block = buffer.data() + kReceiveOffset;
   while (!stop_) {
-    // A bounded wait instead of a busy poll: the thread sleeps while no data comes and still
-    // notices the stop flag within kReceivePollMs.
-    if (WaitReadable(channel_.GetSocket(), kReceivePollMs) == WaitResult::kTimedOut) continue;
+    // No busy poll: the thread sleeps until data comes or Stop() wakes it.
+    if (WaitReadable(channel_.GetSocket(), kReceiveWaitMs, wake_) == WaitResult::kTimedOut)
+      continue;
     const int n = channel_.Recv(block, kMaxBlock);
     if (n <= 0) {
-      std::this_thread::sleep_for(kFailedReadPause);
+      wake_.SleepFor(kFailedReadPauseMs);
       continue;
     }
     if (window_ != 0) player_.Input(block, n);

@@ -18,8 +18,10 @@
 
 namespace streamclient {
 
-// How long a receive waits for data before it looks at the stop flag again.
-constexpr int kReceivePollMs = 50;
+// How long a receive waits for data before it looks at the stop flag again. Stop() wakes the
+// wait at once, so an idle player costs no CPU; the timeout only bounds a stop whose wake
+// event could not be made.
+constexpr int kReceiveWaitMs = 1000;
 constexpr int kStreamStopWaitMs = 10000;
 
 class MediaStream : public std::enable_shared_from_this<MediaStream> {
@@ -55,6 +57,7 @@ class MediaStream : public std::enable_shared_from_this<MediaStream> {
   std::atomic<int> window_{0};
   std::atomic<DataCallBack> callback_{nullptr};
   std::atomic<bool> stop_{false};
+  WakeEvent wake_;  // set by Stop(), after stop_
   VidoraPlayer player_;
   MediaChannel channel_;  // used by the receive thread once it runs
   bool running_ = false;  // a receive thread was started; set and read by the owner only

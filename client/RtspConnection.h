@@ -36,7 +36,6 @@ struct RtspTimings {
   int sendWaitMs = 3000;
   int receiveWaitMs = 8000;
   int keepAliveIntervalMs = 4000;
-  int keepAlivePollMs = 200;
 };
 
 struct VideoParams {

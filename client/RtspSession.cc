@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <optional>
@@ -232,6 +233,7 @@ void RtspSession::ReturnClientPort() {
 
 void RtspSession::EndKeepAlive() {
   stop_ = true;
+  stopRequested_.Signal();
   keepAliveExited_.WaitFor(kThreadStopWaitMs);
 }
 
@@ -284,7 +286,11 @@ void RtspSession::KeepAliveLoop() {
       }
       last = now;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(timings_.keepAlivePollMs));
+    // Sleep until the next keep-alive is due, not in short polls, so an idle player costs no
+    // CPU; EndKeepAlive wakes the thread at once.
+    const Clock::time_point due = last ? *last + interval : now;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
+    stopRequested_.WaitFor(static_cast<int>(std::max<int64_t>(wait.count(), kMinKeepAliveWaitMs)));
   } while (!stop_);
   {
     std::lock_guard guard(lock_);

@@ -83,6 +83,8 @@ class RtspSession final : public RtspConnectionEvents,
   static constexpr size_t kHeaderCapacity = 1024;
   static constexpr int kConnectWaitMs = 4000;
   static constexpr int kThreadStopWaitMs = 10000;
+  // The keep-alive is due once the interval is exceeded, so the thread wakes just past it.
+  static constexpr int kMinKeepAliveWaitMs = 1;
 
   int Setup();
   UniqueFd OpenControlConnection() const;
@@ -100,6 +102,7 @@ class RtspSession final : public RtspConnectionEvents,
   PortPools& pools_;
   const RtspTimings timings_;
   std::atomic<bool> stop_{false};
+  ExitSignal stopRequested_;  // wakes the keep-alive thread early; signalled after stop_
   ExitSignal keepAliveExited_;
 
   std::mutex lock_;  // the session lock

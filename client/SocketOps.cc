@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -50,6 +51,33 @@ void UniqueFd::Reset() {
 
 WaitResult WaitReadable(int fd, int timeoutMs) { return WaitFor(fd, POLLIN, timeoutMs); }
 WaitResult WaitWritable(int fd, int timeoutMs) { return WaitFor(fd, POLLOUT, timeoutMs); }
+
+WakeEvent::WakeEvent() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+void WakeEvent::Set() {
+  if (!fd_.Valid()) return;
+  const uint64_t one = 1;
+  ssize_t written;
+  do {
+    written = ::write(fd_.Get(), &one, sizeof one);
+  } while (written < 0 && errno == EINTR);
+}
+
+void WakeEvent::SleepFor(int timeoutMs) const {
+  pollfd entry{fd_.Get(), POLLIN, 0};
+  while (::poll(&entry, 1, timeoutMs) < 0 && errno == EINTR) {
+  }
+}
+
+WaitResult WaitReadable(int fd, int timeoutMs, const WakeEvent& wake) {
+  pollfd entries[2] = {{fd, POLLIN, 0}, {wake.Fd(), POLLIN, 0}};
+  int result;
+  do {
+    result = ::poll(entries, 2, timeoutMs);
+  } while (result < 0 && errno == EINTR);
+  if (result <= 0 || entries[1].revents != 0) return WaitResult::kTimedOut;
+  return (entries[0].revents & POLLIN) ? WaitResult::kReady : WaitResult::kNotMarked;
+}
 
 std::optional<in_addr> ParseIPv4(std::string_view host) {
   in_addr address{};

@@ -39,6 +39,23 @@ enum class WaitResult {
 WaitResult WaitReadable(int fd, int timeoutMs);
 WaitResult WaitWritable(int fd, int timeoutMs);
 
+// An event another thread sets to end a wait at once, so a waiting thread needs no timeout
+// to notice that it should stop. Once set it stays set.
+class WakeEvent {
+ public:
+  WakeEvent();
+  void Set();
+  // Sleeps up to timeoutMs unless the event is or becomes set.
+  void SleepFor(int timeoutMs) const;
+  int Fd() const { return fd_.Get(); }
+
+ private:
+  UniqueFd fd_;  // an eventfd; without one, waits just run to their timeout
+};
+
+// Waits for `fd` to become readable; kTimedOut also when `wake` was set.
+WaitResult WaitReadable(int fd, int timeoutMs, const WakeEvent& wake);
+
 // A dotted IPv4 address; host names are not resolved.
 std::optional<in_addr> ParseIPv4(std::string_view host);
 sockaddr_in MakeAddress(in_addr address, uint16_t port);

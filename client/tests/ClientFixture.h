@@ -19,7 +19,6 @@ class ClientFixture : public ::testing::Test {
     timings.sendWaitMs = 1000;
     timings.receiveWaitMs = 1000;
     timings.keepAliveIntervalMs = 60000;  // only the possible first keep-alive
-    timings.keepAlivePollMs = 10;
     PlayerManager::Instance().SetTimings(timings);
     PlayerManager::Instance().Pools().udp.Fill(kFirstClientPort, kClientPortLimit);
     PlayerManager::Instance().Pools().tcp.Fill(kFirstClientPort, kClientPortLimit);

@@ -1,11 +1,11 @@
-#include "GroupAssembler.h"
+#include "recorder/GroupAssembler.h"
 
 #include <gtest/gtest.h>
 
 #include "TestStream.h"
 
 using namespace recorder;
-using vidora::GroupAssembler;
+using recorder::GroupAssembler;
 
 namespace {
 

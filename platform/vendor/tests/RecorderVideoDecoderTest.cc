@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "GroupAssembler.h"
+#include "recorder/GroupAssembler.h"
 #include "TestStream.h"
 
 using namespace recorder;
@@ -12,7 +12,7 @@ namespace {
 
 // The video block payloads of a test stream, in order.
 std::vector<std::vector<uint8_t>> VideoPayloads(const vendortest::TestStream& stream) {
-  vidora::GroupAssembler assembler(1 << 20);
+  recorder::GroupAssembler assembler(1 << 20);
   assembler.Append(stream.groups);
   std::vector<std::vector<uint8_t>> payloads;
   while (auto group = assembler.Next())

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "GroupAssembler.h"
+#include "recorder/GroupAssembler.h"
 #include "PaceClock.h"
 #include "RecorderVideoDecoder.h"
 #include "Vidora.h"
@@ -87,7 +87,7 @@ class VidoraPort {
   std::atomic<std::thread::id> playingThread_;
 
   // Owned by the playing thread while it runs (and by no one else).
-  GroupAssembler assembler_;
+  recorder::GroupAssembler assembler_;
   std::unique_ptr<vendor::RecorderVideoDecoder> decoder_;
   std::deque<Pending> pending_;
   int64_t frameDuration_;  // of the last group with a frame rate, 100 ns units

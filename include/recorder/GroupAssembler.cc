@@ -1,8 +1,8 @@
-#include "GroupAssembler.h"
+#include "recorder/GroupAssembler.h"
 
 #include <algorithm>
 
-namespace vidora {
+namespace recorder {
 namespace {
 
 // A group start is told by its first 8 bytes; fewer than that at the end of the buffer
@@ -11,32 +11,32 @@ constexpr size_t kGroupStartProbe = 8;
 
 }  // namespace
 
-void GroupAssembler::Append(recorder::ByteSpan bytes) {
+void GroupAssembler::Append(ByteSpan bytes) {
   Compact();
   bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
 }
 
-std::optional<recorder::GroupView> GroupAssembler::Next() {
+std::optional<GroupView> GroupAssembler::Next() {
   Compact();
   while (Buffered() > 0) {
     const uint8_t* start = bytes_.data() + consumed_;
     const size_t available = Buffered();
-    if (!recorder::IsGroupStart(start, available)) {
+    if (!IsGroupStart(start, available)) {
       if (available < kGroupStartProbe) return std::nullopt;
       Skip(1);
       continue;
     }
-    recorder::GroupView group;
-    switch (recorder::ParseGroup(start, start + available, group)) {
-      case recorder::ParseResult::Complete:
+    GroupView group;
+    switch (ParseGroup(start, start + available, group)) {
+      case ParseResult::Complete:
         consumed_ += group.Size();
         lookahead_ = 0;
         return group;
-      case recorder::ParseResult::Incomplete:
+      case ParseResult::Incomplete:
         if (available <= maxGroupSize_ && !GroupFollows(available)) return std::nullopt;
         Skip(1);
         break;
-      case recorder::ParseResult::Invalid:
+      case ParseResult::Invalid:
         Skip(1);
         break;
     }
@@ -64,14 +64,14 @@ bool GroupAssembler::GroupFollows(size_t available) {
   const uint8_t* end = start + available;
   for (lookahead_ = std::max<size_t>(lookahead_, 1); lookahead_ < available; ++lookahead_) {
     const uint8_t* p = start + lookahead_;
-    if (!recorder::IsGroupStart(p, available - lookahead_)) {
+    if (!IsGroupStart(p, available - lookahead_)) {
       if (available - lookahead_ < kGroupStartProbe) return false;
       continue;
     }
-    recorder::GroupView group;
-    const recorder::ParseResult result = recorder::ParseGroup(p, end, group);
-    if (result == recorder::ParseResult::Incomplete) return false;
-    if (result == recorder::ParseResult::Complete && group.header.BlockCount() > 0) return true;
+    GroupView group;
+    const ParseResult result = ParseGroup(p, end, group);
+    if (result == ParseResult::Incomplete) return false;
+    if (result == ParseResult::Complete && group.header.BlockCount() > 0) return true;
   }
   return false;
 }
@@ -82,4 +82,4 @@ void GroupAssembler::Compact() {
   consumed_ = 0;
 }
 
-}  // namespace vidora
+}  // namespace recorder

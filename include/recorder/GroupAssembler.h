@@ -13,17 +13,17 @@
 
 #include "recorder/StreamFormat.h"
 
-namespace vidora {
+namespace recorder {
 
 class GroupAssembler {
  public:
   explicit GroupAssembler(size_t maxGroupSize) : maxGroupSize_(maxGroupSize) {}
 
-  void Append(recorder::ByteSpan bytes);
+  void Append(ByteSpan bytes);
 
   // The next complete group, or nothing until more bytes arrive. The view points into the
   // assembler and stays valid until the next call of any method.
-  [[nodiscard]] std::optional<recorder::GroupView> Next();
+  [[nodiscard]] std::optional<GroupView> Next();
 
   void Reset();
 
@@ -44,4 +44,4 @@ class GroupAssembler {
   uint64_t skipped_ = 0;
 };
 
-}  // namespace vidora
+}  // namespace recorder
