@@ -7,10 +7,6 @@
 namespace vendor {
 namespace {
 
-// Decoding runs beside other players on a small machine: one thread per decoder, and no
-// frame-threading delay on live pictures.
-constexpr int kDecoderThreads = 1;
-
 }  // namespace
 
 AVCodecID RecorderVideoDecoder::CodecForMagic(uint32_t magic) {
@@ -22,14 +18,22 @@ AVCodecID RecorderVideoDecoder::CodecForMagic(uint32_t magic) {
   }
 }
 
-std::unique_ptr<RecorderVideoDecoder> RecorderVideoDecoder::Create(uint32_t magic) {
+std::unique_ptr<RecorderVideoDecoder> RecorderVideoDecoder::Create(uint32_t magic,
+                                                                   Threading threading) {
   const AVCodecID id = CodecForMagic(magic);
   if (id == AV_CODEC_ID_NONE) return nullptr;
   const AVCodec* codec = avcodec_find_decoder(id);
   if (codec == nullptr) return nullptr;
   AVCodecContext* context = avcodec_alloc_context3(codec);
   if (context == nullptr) return nullptr;
-  context->thread_count = kDecoderThreads;
+  if (threading == Threading::kFrames) {
+    // Frames decode on libavcodec's worker threads while the caller's thread delivers (and
+    // downstream encodes) the frames before them.
+    context->thread_type = FF_THREAD_FRAME;
+    context->thread_count = 0;  // one per core
+  } else {
+    context->thread_count = 1;
+  }
   if (avcodec_open2(context, codec, nullptr) < 0) {
     avcodec_free_context(&context);
     return nullptr;

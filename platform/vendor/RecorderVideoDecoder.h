@@ -29,7 +29,12 @@ class RecorderVideoDecoder {
   static AVCodecID CodecForMagic(uint32_t magic);
 
   // A decoder for the magic; nullptr when the magic is unknown or libavcodec cannot open it.
-  static std::unique_ptr<RecorderVideoDecoder> Create(uint32_t magic);
+  // kSingle: one thread and no frame delay, for live players of which many run at once.
+  // kFrames: frame threads, which hold a few frames back (Drain hands them on) but let decoding
+  // overlap whatever the caller does with the frames, for conversions and file playback.
+  enum class Threading { kSingle, kFrames };
+  static std::unique_ptr<RecorderVideoDecoder> Create(uint32_t magic,
+                                                      Threading threading = Threading::kSingle);
 
   ~RecorderVideoDecoder();
   RecorderVideoDecoder(const RecorderVideoDecoder&) = delete;

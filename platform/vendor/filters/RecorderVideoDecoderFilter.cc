@@ -146,7 +146,7 @@ HRESULT RecorderVideoDecoderFilter::DecideBufferSize(IMemAllocator* pAllocator,
 }
 
 HRESULT RecorderVideoDecoderFilter::StartStreaming() {
-  decoder_ = RecorderVideoDecoder::Create(magic_);
+  decoder_ = RecorderVideoDecoder::Create(magic_, RecorderVideoDecoder::Threading::kFrames);
   return decoder_ ? S_OK : VFW_E_UNSUPPORTED_VIDEO;
 }
 
