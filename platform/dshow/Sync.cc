@@ -36,7 +36,11 @@ void CAMEvent::Reset() {
 bool CAMEvent::Wait(DWORD timeoutMs) {
   std::unique_lock guard(m_mutex);
   const auto signalled = [this] { return m_signalled; };
-  if (timeoutMs == INFINITE) {
+  if (timeoutMs == 0) {
+    // A poll (a streaming thread checking for commands between samples) must not enter the
+    // condition variable's timed wait: that costs a context switch on every call.
+    if (!m_signalled) return false;
+  } else if (timeoutMs == INFINITE) {
     m_cv.wait(guard, signalled);
   } else if (!m_cv.wait_for(guard, std::chrono::milliseconds(timeoutMs), signalled)) {
     return false;

@@ -57,7 +57,7 @@ class CAMEvent {
   void Set();
   void Reset();
   // Waits until signalled or `timeoutMs` passes (INFINITE: no time-out). An auto-reset event is
-  // reset by the wait that sees it. False on time-out.
+  // reset by the wait that sees it. False on time-out. A zero time-out only tests the state.
   bool Wait(DWORD timeoutMs = INFINITE);
   // Signalled now? (Consumes the signal of an auto-reset event.)
   bool Check() { return Wait(0); }

@@ -87,4 +87,29 @@ TEST(AMThreadTest, EventsResetAsConfigured) {
   setter.join();
 }
 
+// Threads polling with a zero time-out: one signal of an auto-reset event is seen by exactly
+// one poll; a manual-reset event stays set for every poller (each stops once it sees it).
+TEST(AMThreadTest, ZeroTimeoutPollsShareOneSignal) {
+  constexpr int kPollers = 4;
+  CAMEvent automatic;
+  CAMEvent manual(EventReset::Manual);
+  std::atomic<int> automaticSeen{0};
+  std::vector<std::thread> pollers;
+  for (int i = 0; i < kPollers; ++i) {
+    pollers.emplace_back([&] {
+      bool stop = false;
+      while (!stop) {
+        stop = manual.Wait(0);  // set after `automatic`, so one more poll below sees the rest
+        if (automatic.Wait(0)) ++automaticSeen;
+      }
+    });
+  }
+  automatic.Set();
+  manual.Set();
+  for (auto& poller : pollers) poller.join();
+  EXPECT_EQ(automaticSeen, 1);
+  EXPECT_FALSE(automatic.Wait(0));
+  EXPECT_TRUE(manual.Wait(0));
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #include "TestFilters.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <future>
@@ -212,6 +213,14 @@ void CollectingSink::ReleaseHeld() {
 bool CollectingSink::WaitForCount(size_t count) {
   std::unique_lock guard(m_lock);
   return m_arrived.wait_for(guard, kWait, [&] { return m_samples.size() >= count; });
+}
+
+bool CollectingSink::WaitForStart(REFERENCE_TIME start) {
+  std::unique_lock guard(m_lock);
+  return m_arrived.wait_for(guard, kWait, [&] {
+    return std::any_of(m_samples.begin(), m_samples.end(),
+                       [&](const Received& r) { return r.start == start; });
+  });
 }
 
 std::vector<Received> CollectingSink::Samples() {

@@ -146,6 +146,8 @@ class CollectingSink : public CBaseRenderer {
   void HoldSamples(bool hold);
   void ReleaseHeld();
   bool WaitForCount(size_t count);
+  // Until a sample starting at `start` has been rendered.
+  bool WaitForStart(REFERENCE_TIME start);
   std::vector<Received> Samples();
 
  private:
