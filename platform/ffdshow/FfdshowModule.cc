@@ -3,9 +3,10 @@
 #include <iterator>
 
 #include "AudioProcessor.h"
-#include "CategoryRegistration.h"
 #include "FfdshowIds.h"
 #include "MapperInterfaces.h"
+#include "MapperRegistration.h"
+#include "Registration.h"
 #include "VideoEncoder.h"
 
 namespace {
@@ -38,7 +39,7 @@ const CFactoryTemplate g_Templates[] = {
     {kFfdshowAudioProcessorName, &CLSID_FfdshowAudioProcessor, AudioProcessor::CreateInstance,
      &kProcessorSetup}};
 
-const CategorizedTemplate kRegistrations[] = {
+const AMCategorizedTemplate kRegistrations[] = {
     {&g_Templates[0], &CLSID_VideoCompressorCategory},
     {&g_Templates[1], &CLSID_LegacyAmFilterCategory}};
 
@@ -48,5 +49,11 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
   return AMGetClassObject(g_Templates, clsid, riid, ppv);
 }
 STDAPI DllCanUnloadNow() { return AMCanUnloadNow(); }
-STDAPI DllRegisterServer() { return RegisterInCategories(kRegistrations); }
-STDAPI DllUnregisterServer() { return UnregisterFromCategories(kRegistrations); }
+STDAPI DllRegisterServer() {
+  const HRESULT hr = AMRegisterServer(g_Templates);
+  return FAILED(hr) ? hr : AMRegisterFiltersWithMapper(kRegistrations);
+}
+STDAPI DllUnregisterServer() {
+  const HRESULT hr = AMUnregisterFiltersWithMapper(kRegistrations);
+  return FAILED(hr) ? hr : AMUnregisterServer(g_Templates);
+}

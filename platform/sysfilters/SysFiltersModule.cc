@@ -5,9 +5,10 @@
 #include "AudioRenderer.h"
 #include "AviDecompressor.h"
 #include "AviMux.h"
-#include "CategoryRegistration.h"
 #include "FileWriter.h"
 #include "MapperInterfaces.h"
+#include "MapperRegistration.h"
+#include "Registration.h"
 #include "SysFilterIds.h"
 #include "VideoRenderer.h"
 
@@ -58,7 +59,7 @@ const CFactoryTemplate g_Templates[] = {
     {kFileWriterName, &CLSID_FileWriter, FileWriter::CreateInstance, &kFileWriterSetup},
     {kAviDecompressorName, &CLSID_AVIDec, AviDecompressor::CreateInstance, &kAviDecSetup}};
 
-const CategorizedTemplate kRegistrations[] = {
+const AMCategorizedTemplate kRegistrations[] = {
     {&g_Templates[0], &CLSID_LegacyAmFilterCategory},
     {&g_Templates[1], &CLSID_AudioRendererCategory},
     {&g_Templates[2], &CLSID_LegacyAmFilterCategory},
@@ -71,5 +72,11 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
   return AMGetClassObject(g_Templates, clsid, riid, ppv);
 }
 STDAPI DllCanUnloadNow() { return AMCanUnloadNow(); }
-STDAPI DllRegisterServer() { return RegisterInCategories(kRegistrations); }
-STDAPI DllUnregisterServer() { return UnregisterFromCategories(kRegistrations); }
+STDAPI DllRegisterServer() {
+  const HRESULT hr = AMRegisterServer(g_Templates);
+  return FAILED(hr) ? hr : AMRegisterFiltersWithMapper(kRegistrations);
+}
+STDAPI DllUnregisterServer() {
+  const HRESULT hr = AMUnregisterFiltersWithMapper(kRegistrations);
+  return FAILED(hr) ? hr : AMUnregisterServer(g_Templates);
+}
