@@ -1,5 +1,7 @@
 #include "Transform.h"
 
+#include "Seeking.h"
+
 namespace {
 
 constexpr char16_t kInputName[] = u"XForm In";
@@ -88,6 +90,23 @@ CTransformOutputPin::CTransformOutputPin(const char* objectName, CTransformFilte
                                          HRESULT* phr, LPCWSTR name)
     : CBaseOutputPin(objectName, filter, &filter->m_csFilter, phr, name),
       m_pTransformFilter(filter) {}
+
+CTransformOutputPin::~CTransformOutputPin() {
+  if (m_pPosition) m_pPosition->Release();
+}
+
+HRESULT CTransformOutputPin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+  if (riid != IID_IMediaSeeking && riid != IID_IMediaPosition)
+    return CBaseOutputPin::NonDelegatingQueryInterface(riid, ppv);
+  if (!ppv) return E_POINTER;
+  CAutoLock lock(m_pLock);
+  if (!m_pPosition) {
+    const HRESULT hr = CreatePosPassThru(static_cast<IPin*>(this), FALSE,
+                                         m_pTransformFilter->m_pInput, &m_pPosition);
+    if (FAILED(hr)) return hr;
+  }
+  return m_pPosition->QueryInterface(riid, ppv);
+}
 
 HRESULT CTransformOutputPin::CheckConnect(IPin* pPin) {
   CTransformInputPin* input = m_pTransformFilter->m_pInput;

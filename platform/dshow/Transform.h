@@ -13,7 +13,9 @@
 //                         or fewer samples than arrive).
 //   CTransformInputPin    the input pin: forwards its hooks to the filter.
 //   CTransformOutputPin   the output pin: forwards its hooks to the filter; offers types only
-//                         while the input is connected.
+//                         while the input is connected. Answers IMediaSeeking and
+//                         IMediaPosition by passing them to the filter upstream of the input, so
+//                         that a renderer downstream reaches the source's duration and position.
 //
 // Locks: m_csFilter is the filter lock (state, connections, flushing); m_csReceive is the
 // streaming lock, held for each Receive and EndOfStream. Order: m_csFilter → m_csReceive. Stop
@@ -48,7 +50,10 @@ class CTransformInputPin : public CBaseInputPin {
 class CTransformOutputPin : public CBaseOutputPin {
  public:
   CTransformOutputPin(const char* objectName, CTransformFilter* filter, HRESULT* phr, LPCWSTR name);
+  ~CTransformOutputPin() override;
 
+  // IMediaSeeking and IMediaPosition from the pass-through; the rest as the base pin.
+  HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
   HRESULT CheckConnect(IPin* pPin) override;
   HRESULT BreakConnect() override;
   HRESULT CompleteConnect(IPin* pReceivePin) override;
@@ -61,6 +66,7 @@ class CTransformOutputPin : public CBaseOutputPin {
 
  private:
   CTransformFilter* const m_pTransformFilter;
+  IUnknown* m_pPosition = nullptr;  // the pass-through's inner unknown, made on demand; m_pLock
 };
 
 class CTransformFilter : public CBaseFilter {

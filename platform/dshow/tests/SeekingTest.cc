@@ -159,5 +159,42 @@ TEST(SeekingTest, RendererPassesSeekingUpstreamAndKnowsItsPosition) {
   EXPECT_EQ(CBaseObject::ObjectsActive(), objectsBefore);
 }
 
+// A transform's output pin passes seeking to the filter upstream of its input, so a renderer
+// behind the transform still reaches the source.
+TEST(SeekingTest, TransformOutputPassesSeekingUpstream) {
+  const LONG objectsBefore = CBaseObject::ObjectsActive();
+  {
+    auto* source = new SeekingSource;
+    auto* transform = new AddingTransform({});
+    ComPtr<IBaseFilter> sourceRef = Hold(source);
+    ComPtr<IBaseFilter> transformRef = Hold(transform);
+    ComPtr<IMediaSeeking> seeking;
+    ASSERT_EQ(transform->Output()->QueryInterface(IID_IMediaSeeking,
+                                                  seeking.ReleaseAndGetVoidAddress()),
+              S_OK);
+    LONGLONG duration = 0;
+    EXPECT_EQ(seeking->GetDuration(&duration), E_NOTIMPL) << "input not connected";
+
+    IPin* out = source->stream;
+    ASSERT_EQ(out->Connect(transform->Input(), nullptr), S_OK);
+    EXPECT_EQ(seeking->GetDuration(&duration), S_OK);
+    EXPECT_EQ(duration, kDuration);
+    LONGLONG start = 7 * kFrameTime;
+    EXPECT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+    EXPECT_EQ(source->stream->Start(), start);
+
+    ComPtr<IMediaPosition> position;
+    EXPECT_EQ(transform->Output()->QueryInterface(IID_IMediaPosition,
+                                                  position.ReleaseAndGetVoidAddress()),
+              S_OK);
+    ComPtr<IPin> back;
+    EXPECT_EQ(seeking->QueryInterface(IID_IPin, back.ReleaseAndGetVoidAddress()), S_OK);
+    EXPECT_EQ(back.Get(), static_cast<IPin*>(transform->Output())) << "part of the pin";
+    out->Disconnect();
+    transform->Input()->Disconnect();
+  }
+  EXPECT_EQ(CBaseObject::ObjectsActive(), objectsBefore);
+}
+
 }  // namespace
 }  // namespace dshow_test

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "DebugOutput.h"
-#include "DecoderPins.h"
 #include "RecorderFilterIds.h"
 #include "recorder/RecorderMediaTypes.h"
 
@@ -45,8 +44,6 @@ CUnknown* RecorderAudioDecoder::CreateInstance(IUnknown* outer, HRESULT* phr) {
   if (!filter) *phr = E_OUTOFMEMORY;
   return filter;
 }
-
-HRESULT RecorderAudioDecoder::CreatePins() { return CreateDecoderPins(this, m_pInput, m_pOutput); }
 
 HRESULT RecorderAudioDecoder::CheckInputType(const CMediaType* mtIn) {
   if (!mtIn) return E_POINTER;

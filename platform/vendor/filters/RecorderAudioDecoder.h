@@ -26,9 +26,6 @@ class RecorderAudioDecoder final : public CTransformFilter {
   HRESULT Transform(IMediaSample* pIn, IMediaSample* pOut) override;
   HRESULT EndFlush() override;
 
- protected:
-  HRESULT CreatePins() override;
-
  private:
   explicit RecorderAudioDecoder(IUnknown* outer);
 

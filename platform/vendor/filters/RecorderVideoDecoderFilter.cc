@@ -5,7 +5,6 @@
 #include <new>
 
 #include "DebugOutput.h"
-#include "DecoderPins.h"
 #include "RecorderFilterIds.h"
 #include "recorder/RecorderMediaTypes.h"
 
@@ -71,8 +70,6 @@ CUnknown* RecorderVideoDecoderFilter::CreateInstance(IUnknown* outer, HRESULT* p
   if (!filter) *phr = E_OUTOFMEMORY;
   return filter;
 }
-
-HRESULT RecorderVideoDecoderFilter::CreatePins() { return CreateDecoderPins(this, m_pInput, m_pOutput); }
 
 HRESULT RecorderVideoDecoderFilter::CheckInputType(const CMediaType* mtIn) {
   if (!mtIn) return E_POINTER;

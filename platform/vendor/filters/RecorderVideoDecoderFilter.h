@@ -36,9 +36,6 @@ class RecorderVideoDecoderFilter final : public CTransformFilter {
   HRESULT EndOfStream() override;
   HRESULT EndFlush() override;
 
- protected:
-  HRESULT CreatePins() override;
-
  private:
   explicit RecorderVideoDecoderFilter(IUnknown* outer);
   void DeliverFrame(const AVFrame& frame);
