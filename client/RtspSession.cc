@@ -1,5 +1,6 @@
 #include "RtspSession.h"
 
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -67,6 +68,9 @@ UniqueFd RtspSession::OpenControlConnection() const {
   }
   const linger lingerOption{1, kLingerSeconds};
   ::setsockopt(fd.Get(), SOL_SOCKET, SO_LINGER, &lingerOption, sizeof lingerOption);
+  // Each request goes out whole in one send. A request sent while a keep-alive still awaits
+  // its answer would otherwise wait for the server's delayed acknowledgement (tens of ms).
+  ::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   const std::optional<in_addr> address = ParseIPv4(url_.host);
   if (!address) return {};
   if (!ConnectWithin(fd.Get(), MakeAddress(*address, static_cast<uint16_t>(url_.port)),
@@ -301,6 +305,11 @@ PortPool& RtspSession::Pool() const {
 
 TransportParams RtspSession::Transport() const {
   return {transport_, serverPort_, clientPort_, serverAddress_};
+}
+
+bool RtspSession::KeepAliveOutstanding() {
+  std::lock_guard guard(lock_);
+  return connection_ && connection_->KeepAliveOutstanding();
 }
 
 void RtspSession::KeepAliveLoop() {

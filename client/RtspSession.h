@@ -83,6 +83,8 @@ class RtspSession final : public RtspConnectionEvents,
   std::string Path();
   // Media datagrams from other senders than the server, thrown away.
   uint64_t DroppedDatagrams();
+  // A keep-alive was sent and its answer is still awaited.
+  bool KeepAliveOutstanding();
 
   // The stored stream header: its length, or -1 when none is stored or size is too small.
   int Header(unsigned char* buffer, int size);

@@ -37,6 +37,16 @@ inline bool WaitFor(const std::function<bool()>& condition, std::chrono::millise
   return true;
 }
 
+// Runs fn on the session of a player with an open session, under the locks the library takes.
+template <typename Fn>
+auto OnSession(int handle, Fn fn) {
+  PlayerManager& manager = PlayerManager::Instance();
+  std::lock_guard handleGuard(manager.HandleLock(handle));
+  Player* player = manager.Find(handle);
+  std::lock_guard playerGuard(player->lock);
+  return fn(*player->session);
+}
+
 class ClientFixture : public ::testing::Test {
  protected:
   void SetUp() override {

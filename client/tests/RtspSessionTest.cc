@@ -518,11 +518,7 @@ TEST_F(RtspSessionTest, UdpDatagramsFromStrangersAreDroppedAndCounted) {
   ASSERT_TRUE(server_.SendMedia("good"));
   ASSERT_TRUE(Host().WaitForStream(4, 5000));
   auto dropped = [handle] {
-    PlayerManager& manager = PlayerManager::Instance();
-    std::lock_guard handleGuard(manager.HandleLock(handle));
-    Player* player = manager.Find(handle);
-    std::lock_guard playerGuard(player->lock);
-    return player->session->DroppedDatagrams();
+    return OnSession(handle, [](RtspSession& session) { return session.DroppedDatagrams(); });
   };
   EXPECT_TRUE(WaitFor([&] { return dropped() == 3; }, std::chrono::seconds(5))) << dropped();
   EXPECT_EQ(Host().Stream(), "good");
