@@ -108,7 +108,7 @@ TEST_F(RtspSessionTest, ThrowingCallbackDoesNotEndReception) {
   ASSERT_EQ(QRLS_OpenURL(handle, server_.Url().c_str(), 0), 1);
   ASSERT_EQ(QRLS_Play(handle), 1);
   ASSERT_TRUE(server_.SendMedia("lost-to-the-exception"));
-  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(WaitFor([] { return g_thrown.load(); }, 5s));
   ASSERT_TRUE(server_.SendMedia("kept"));
   ASSERT_TRUE(Host().WaitForStream(4, 5000));
   EXPECT_EQ(Host().Stream(), "kept");

@@ -9,6 +9,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +21,7 @@ extern "C" {
 #include <vector>
 
 #include "ClientFixture.h"
+#include "DebugOutput.h"
 #include "Recording.h"
 #include "RecsimProcess.h"
 #include "recorder/GroupAssembler.h"
@@ -114,6 +116,21 @@ class ClientRecsimTest : public ClientFixture {
     return server;
   }
   size_t Received() { return Host().Stream().size(); }
+  // Waits until no stream bytes came for `quiet`; false when they still flowed at `limit`.
+  bool WaitForQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds limit) {
+    size_t last = Received();
+    auto changed = std::chrono::steady_clock::now();
+    return WaitFor(
+        [&] {
+          const auto now = std::chrono::steady_clock::now();
+          if (Received() != last) {
+            last = Received();
+            changed = now;
+          }
+          return now - changed >= quiet;
+        },
+        limit);
+  }
 };
 
 class MainRoad : public ClientRecsimTest, public ::testing::WithParamInterface<int> {};
@@ -133,7 +150,9 @@ TEST_P(MainRoad, OpenPlayPauseResumeSeekScaleStop) {
   ASSERT_EQ(QRLS_Play(handle), 1);
   ASSERT_TRUE(WaitFor([&] { return Received() > 20'000; }, 5s));
   ASSERT_EQ(QRLS_Pause(handle), 1);
-  std::this_thread::sleep_for(300ms);  // what was on the way has arrived
+  // What was on the way arrives; a stream still flowing is never quiet that long (a group
+  // goes out every 1/5 s).
+  ASSERT_TRUE(WaitForQuiet(600ms, 10s));
   const size_t paused = Received();
   std::this_thread::sleep_for(500ms);
   EXPECT_EQ(Received(), paused);
@@ -299,6 +318,13 @@ TEST_F(ClientRecsimTest, SixUnansweredKeepAlivesReportOnce) {
   timings.receiveWaitMs = 150;
   PlayerManager::Instance().SetTimings(timings);
   const auto server = Start({"--fault", "ANNOUNCE:silent"});
+  std::atomic<int> unanswered{0};
+  SetDebugCapture([&unanswered](std::string_view text) {
+    if (text == "zxq--------RecvRtspResponse nothing has been received 1!\n") ++unanswered;
+  });
+  struct Uncapture {
+    ~Uncapture() { SetDebugCapture({}); }
+  } uncapture;
   const int handle = NewPlayer(0);
   const auto opened = std::chrono::steady_clock::now();
   ASSERT_EQ(QRLS_OpenURL(handle, server->Url("/rec.mp4").c_str(), 0), 1);
@@ -306,7 +332,9 @@ TEST_F(ClientRecsimTest, SixUnansweredKeepAlivesReportOnce) {
   // Six misses of at least one receive wait each came first.
   EXPECT_GE(std::chrono::steady_clock::now() - opened, 5 * 150ms);
   EXPECT_EQ(Host().Count("disconnected"), 1);
-  std::this_thread::sleep_for(3 * 170ms);  // three more misses: still one report
+  // Three more misses, each traced when its wait ran out: still one report.
+  const int missed = unanswered.load();
+  EXPECT_TRUE(WaitFor([&] { return unanswered >= missed + 3; }, 10s));
   EXPECT_EQ(Host().Count("msg:14:0"), 1);
   EXPECT_EQ(QRLS_Destroy(handle), 0);
 }
