@@ -3,9 +3,9 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <cerrno>
 #include <cstring>
 #include <exception>
 
@@ -211,9 +211,10 @@ bool RtspConnection::ReceiveMore(std::chrono::steady_clock::time_point deadline)
     DebugTrace("zxq--------RecvRtspResponse nothing has been received 3!\n");
     return false;
   }
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline -
-                                                                 std::chrono::steady_clock::now());
-  const WaitResult wait = WaitReadable(socket_.Get(), static_cast<int>(std::max<int64_t>(left.count(), 0)));
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  const WaitResult wait =
+      WaitReadable(socket_.Get(), static_cast<int>(std::max<int64_t>(left.count(), 0)));
   if (wait == WaitResult::kTimedOut) {
     DebugTrace("zxq--------RecvRtspResponse nothing has been received 1!\n");
     return false;

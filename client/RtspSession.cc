@@ -166,10 +166,11 @@ void RtspSession::QueueHeader(const std::string& header) {
     return;
   }
   // The call gets its own zero-terminated copy, valid while it runs.
-  pending_.Add([data = data_, handle = host_.handle, userData = host_.userData, copy = header]() mutable {
-    data(handle, userData, DATA_HEADER, reinterpret_cast<unsigned char*>(copy.data()),
-         static_cast<int>(copy.size()));
-  });
+  pending_.Add(
+      [data = data_, handle = host_.handle, userData = host_.userData, copy = header]() mutable {
+        data(handle, userData, DATA_HEADER, reinterpret_cast<unsigned char*>(copy.data()),
+             static_cast<int>(copy.size()));
+      });
 }
 
 void RtspSession::OnOpenFailed() {
@@ -321,7 +322,8 @@ void RtspSession::KeepAliveLoop() {
     const Clock::time_point now = Clock::now();
     if (!last || now - *last > interval) {
       last = now;
-      if (SendKeepAlive()) AwaitKeepAliveAnswer(now + std::chrono::milliseconds(timings_.receiveWaitMs));
+      if (SendKeepAlive())
+        AwaitKeepAliveAnswer(now + std::chrono::milliseconds(timings_.receiveWaitMs));
     }
     // Sleep until the next keep-alive is due, not in short polls, so an idle player costs no
     // CPU; AwaitEnd wakes the thread at once.

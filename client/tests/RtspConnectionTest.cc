@@ -119,7 +119,8 @@ std::string ScaleOk(int scale) {
 // receive wait ran out.
 void KeepAliveRound(RtspConnection& connection, const RtspTimings& timings) {
   if (connection.SendKeepAlive() != 0) return;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timings.receiveWaitMs);
+  const auto end =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(timings.receiveWaitMs);
   while (connection.KeepAliveOutstanding() && std::chrono::steady_clock::now() < end) {
     pollfd entry{connection.Socket(), POLLIN, 0};
     if (::poll(&entry, 1, 5) > 0) connection.ReadAvailable();
@@ -220,7 +221,8 @@ TEST(RtspConnection, KeepAliveAnswerMayFollowALaterOne) {
 // An answer far too long for the receive buffer fails its request; the next answer is read
 // cleanly after it.
 TEST(RtspConnection, OverlongAnswerDoesNotPoisonTheNext) {
-  ScriptedPeer peer({SetupOk(true), Reply(200, "OK", "X-Padding: " + std::string(3000, 'x') + "\r\n"),
+  ScriptedPeer peer({SetupOk(true),
+                     Reply(200, "OK", "X-Padding: " + std::string(3000, 'x') + "\r\n"),
                      Reply(200, "OK")});
   FakeEvents events;
   RtspConnection connection(peer.TakeClient(), events, "rtsp://127.0.0.1/x", Quick());

@@ -225,7 +225,8 @@ TEST_F(RtspSessionTest, RefusedSetupTellsTheHost) {
 
 // SETUP of "/hopN" is redirected to "/hop(N+1)" until N reaches `redirects`.
 void RedirectChain(LoopbackRtspServer& server, int redirects) {
-  server.SetScript([&server, redirects](const ServerRequest& request) -> std::optional<std::string> {
+  server.SetScript([&server,
+                    redirects](const ServerRequest& request) -> std::optional<std::string> {
     if (request.method != "SETUP") return std::nullopt;
     const size_t hop = request.text.find("/hop");
     const int n = hop == std::string::npos ? 0 : std::atoi(request.text.c_str() + hop + 4);
@@ -512,7 +513,8 @@ TEST_F(RtspSessionTest, UdpDatagramsFromStrangersAreDroppedAndCounted) {
   client.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   client.sin_port = htons(static_cast<uint16_t>(clientPort));
   for (int i = 0; i < 3; ++i) {
-    ASSERT_EQ(::sendto(stranger, "evil", 4, 0, reinterpret_cast<sockaddr*>(&client), sizeof client), 4);
+    ASSERT_EQ(::sendto(stranger, "evil", 4, 0, reinterpret_cast<sockaddr*>(&client), sizeof client),
+              4);
   }
   ::close(stranger);
   ASSERT_TRUE(server_.SendMedia("good"));

@@ -254,8 +254,9 @@ TEST_F(ClientRecsimTest, LateKeepAliveAnswerDoesNotHoldUpThePlayer) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(QRLS_Pause(handle), 1);
   const auto took = std::chrono::steady_clock::now() - start;
-  std::printf("pause during a keep-alive awaiting its answer: %lld us\n",
-              static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
+  std::printf(
+      "pause during a keep-alive awaiting its answer: %lld us\n",
+      static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
   if (!kSanitized) {
     EXPECT_LT(took, 100ms);
   }
@@ -301,7 +302,8 @@ TEST_F(ClientRecsimTest, ServerClosingTheMediaConnectionIsReportedOnce) {
   std::this_thread::sleep_for(2s);
   const auto [cpuAfter, switchesAfter] = ProcessUsage();
   std::printf("after the close, over 2 s: %lld us of CPU, %ld voluntary switches\n",
-              static_cast<long long>((cpuAfter - cpuBefore).count()), switchesAfter - switchesBefore);
+              static_cast<long long>((cpuAfter - cpuBefore).count()),
+              switchesAfter - switchesBefore);
   EXPECT_LT(cpuAfter - cpuBefore, 200ms);
   // A thread retrying the closed connection every 20 ms would switch a hundred times.
   if (!kSanitized) {

@@ -168,7 +168,8 @@ void ControlSession::Handle(const RtspRequest& request) {
   const MethodFault* fault = options_.faults.For(request.method);
   if (fault && fault->redirects > 0 && request.method == "SETUP") {
     if (const auto target = RedirectTarget(request.uri, fault->redirects))
-      return Answer(request.method, Response(kStatusMovedTemporarily, *cseq).Add("Location", *target));
+      return Answer(request.method,
+                    Response(kStatusMovedTemporarily, *cseq).Add("Location", *target));
   }
   if (fault && fault->answerLimit && answered_[request.method] >= *fault->answerLimit) return;
   if (fault && fault->delay.count() > 0) {

@@ -105,7 +105,8 @@ struct Reader {
     return false;
   }
   bool ReadSome(Clock::duration wait) {
-    if (!recsim::WaitReadable(fd.Get(), std::chrono::duration_cast<std::chrono::milliseconds>(wait)))
+    if (!recsim::WaitReadable(fd.Get(),
+                              std::chrono::duration_cast<std::chrono::milliseconds>(wait)))
       return false;
     char chunk[8192];
     const ssize_t n = ::recv(fd.Get(), chunk, sizeof chunk, 0);
