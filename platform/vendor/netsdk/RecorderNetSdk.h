@@ -18,6 +18,8 @@
 //   return only once a callback of that stream running on another thread has returned: no
 //   callback of a stream starts after its stop call has returned. A callback may call them
 //   for its own stream (they then do not wait for itself).
+// - A header block shorter than 40 bytes is a broken recorder: it ends the stream and never
+//   reaches the callback.
 // - Every function may be called from any thread.
 //
 // The wire protocol (TCP to the recorder's SDK port). Every message is a frame: u32 type,
