@@ -17,6 +17,8 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# Sanitizer trees build only the test executables: nothing to play with there.
+[ -x "$bin/graphplay" ] && [ -x "$bin/regsvr" ] || { echo "graphplay not built"; exit 77; }
 
 export RECAST_REGISTRY="$dir/registry.db"
 # The span below is recorder calendar time; the filter and recsim read it in the same zone.
