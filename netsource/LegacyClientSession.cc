@@ -3,7 +3,6 @@
 #include <array>
 #include <atomic>
 #include <cstring>
-#include <thread>
 
 namespace netsource {
 namespace {
@@ -74,8 +73,11 @@ HRESULT LegacyClientSession::CaptureStart() {
     auto feed = MakeFeed(context_, SizeRule::TakeGroup, FillTraces::Announce);
     // Another session's stream under the same index: the library reused it; refuse to mix.
     if (!LegacyStreams().AddAt(index_, feed)) return E_FAIL;
-    std::lock_guard guard(streamLock_);
-    stream_ = std::move(feed);
+    {
+      std::lock_guard guard(streamLock_);
+      stream_ = std::move(feed);
+    }
+    streamChanged_.notify_all();
   }
   stream_->RestartProbe();
   if (!QLC_ClientStartCapture(index_)) return E_FAIL;
@@ -140,12 +142,23 @@ std::shared_ptr<SessionFeed> LegacyClientSession::CurrentStream() {
 }
 
 void LegacyClientSession::WaitForData(std::chrono::milliseconds timeout) {
-  if (const auto stream = CurrentStream()) stream->Queue().WaitForData(timeout);
-  else std::this_thread::sleep_for(timeout);
+  if (const auto stream = CurrentStream()) {
+    stream->Queue().WaitForData(timeout);
+    return;
+  }
+  // No capture: sleep until one starts or a state change comes.
+  std::unique_lock guard(streamLock_);
+  streamChanged_.wait_for(guard, timeout, [this] { return stream_ || consumerWoken_; });
+  consumerWoken_ = false;
 }
 
 void LegacyClientSession::WakeConsumer() {
   if (const auto stream = CurrentStream()) stream->Queue().WakeConsumer();
+  {
+    std::lock_guard guard(streamLock_);
+    consumerWoken_ = true;
+  }
+  streamChanged_.notify_all();
 }
 
 LegacyClientSession::~LegacyClientSession() {

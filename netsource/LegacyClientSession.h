@@ -7,6 +7,7 @@
 // running; every later Pause stops it and the next Run starts a new capture.
 #pragma once
 
+#include <condition_variable>
 #include <mutex>
 #include <string>
 
@@ -48,6 +49,8 @@ class LegacyClientSession final : public StreamSession {
   // the streaming thread's waits, which run without the pin lock, copy it under streamLock_.
   std::shared_ptr<SessionFeed> stream_;
   std::mutex streamLock_;
+  std::condition_variable streamChanged_;  // a capture started or the consumer was woken
+  bool consumerWoken_ = false;              // guarded by streamLock_
   SessionState state_ = SessionState::Stopped;
   bool firstPause_ = true;
 };

@@ -116,16 +116,15 @@ bool StreamBufferQueue::Flush() {
 
 bool StreamBufferQueue::WaitForData(std::chrono::milliseconds timeout) {
   std::unique_lock guard(lock_);
-  const uint64_t wakes = consumerWakes_;
-  dataReady_.wait_for(guard, timeout,
-                      [&] { return data_.count > 0 || consumerWakes_ != wakes; });
+  dataReady_.wait_for(guard, timeout, [&] { return data_.count > 0 || consumerWoken_; });
+  consumerWoken_ = false;
   return data_.count > 0;
 }
 
 void StreamBufferQueue::WakeConsumer() {
   {
     std::lock_guard guard(lock_);
-    ++consumerWakes_;
+    consumerWoken_ = true;
   }
   dataReady_.notify_all();
 }

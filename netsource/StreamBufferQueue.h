@@ -55,7 +55,8 @@ class StreamBufferQueue {
   bool Flush();
 
   // Until the data list is not empty, WakeConsumer is called or `timeout` passes; true when
-  // data is queued.
+  // data is queued. A wake that came while the consumer was not waiting ends its next wait at
+  // once, so a wake is never lost between the consumer's last look and its sleep.
   bool WaitForData(std::chrono::milliseconds timeout);
   void WakeConsumer();
   // Until a node is free and none is reserved, WakeProducers is called or `timeout` passes.
@@ -85,7 +86,7 @@ class StreamBufferQueue {
   List free_;                          // guarded by lock_
   List retired_;                       // guarded by lock_
   BufferNode* reserved_ = nullptr;     // guarded by lock_
-  uint64_t consumerWakes_ = 0;         // guarded by lock_: bumped by WakeConsumer
+  bool consumerWoken_ = false;         // guarded by lock_: set by WakeConsumer, taken by a wait
   uint64_t producerWakes_ = 0;         // guarded by lock_: bumped by WakeProducers
 };
 

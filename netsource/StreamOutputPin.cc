@@ -10,8 +10,8 @@ namespace {
 
 constexpr LONG kSampleBufferSize = 4096;  // a node never holds more than 2048
 // How long the streaming thread sleeps for data before it looks for a command again; data
-// and state changes wake it earlier.
-constexpr auto kDataWait = std::chrono::milliseconds(100);
+// and state changes wake it earlier, so this only bounds the wait.
+constexpr auto kDataWait = std::chrono::milliseconds(500);
 constexpr DWORD kRetryMs = 1;
 // What live streams can do: tell where they are and how long (0x28).
 constexpr DWORD kLiveSeekingCaps = AM_SEEKING_CanGetCurrentPos | AM_SEEKING_CanGetDuration;

@@ -45,9 +45,36 @@ ByteSink::~ByteSink() { delete pin_; }
 CBasePin* ByteSink::GetPin(int n) { return n == 0 ? pin_ : nullptr; }
 IPin* ByteSink::Input() { return pin_; }
 
+void ByteSink::Expect(std::string header, std::string body) {
+  headerSize_ = header.size();
+  expected_ = std::move(header) + body;
+}
+
+void ByteSink::Compare(const uint8_t* data, size_t length) {
+  const size_t loop = expected_.size() - headerSize_;
+  for (size_t i = 0; i < length; ++i, ++position_) {
+    const size_t at = position_ < headerSize_ || loop == 0
+                          ? static_cast<size_t>(position_)
+                          : headerSize_ + static_cast<size_t>((position_ - headerSize_) % loop);
+    if (at >= expected_.size() || static_cast<uint8_t>(expected_[at]) != data[i]) ++mismatched_;
+  }
+}
+
+uint64_t ByteSink::Mismatched() {
+  std::lock_guard guard(dataLock_);
+  return mismatched_;
+}
+
+std::optional<std::chrono::steady_clock::time_point> ByteSink::FirstSampleTime() {
+  std::lock_guard guard(dataLock_);
+  return first_;
+}
+
 void ByteSink::Received(const uint8_t* data, size_t length) {
   {
     std::lock_guard guard(dataLock_);
+    if (!first_) first_ = std::chrono::steady_clock::now();
+    if (!expected_.empty()) Compare(data, length);
     if (keepBytes_) bytes_.append(reinterpret_cast<const char*>(data), length);
     byteCount_ += length;
     ++samples_;
