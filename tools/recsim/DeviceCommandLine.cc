@@ -8,7 +8,8 @@ const char* const kDeviceUsage =
     "recorder device: [--recorder-port N] [--user NAME:PASSWORD]... [--channel N=FILE]...\n"
     "              [--substream N=FILE]... [--span N:YYYYMMDDhhmmss_YYYYMMDDhhmmss=FILE]...\n"
     "              [--legacy [--legacy-port N]] [--device-fault KIND]...\n"
-    "  KIND is refuse-login, stall-after=BYTES, drop-after=BYTES or bad-magic.\n"
+    "  KIND is refuse-login, stall-after=BYTES, drop-after=BYTES, bad-magic or\n"
+    "  short-header.\n"
     "  Prints \"recsim recorder port N\" and \"recsim legacy port N\" before the line above.\n";
 
 namespace {
@@ -57,6 +58,7 @@ bool Fault(const std::string& value, DeviceFaults& faults) {
   if (equals == std::string::npos) {
     if (kind == "refuse-login") return faults.refuseLogin = true;
     if (kind == "bad-magic") return faults.badMagic = true;
+    if (kind == "short-header") return faults.shortHeader = true;
     return false;
   }
   const auto bytes = Number<uint64_t>(std::string_view(value).substr(equals + 1));

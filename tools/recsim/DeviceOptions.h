@@ -26,6 +26,7 @@ struct DeviceFaults {
   uint64_t stallAfter = 0;    // stream bytes after which a stream sends nothing more; 0 never
   uint64_t dropAfter = 0;     // stream bytes after which a stream connection closes; 0 never
   bool badMagic = false;      // headers carry the magic "4MSH"
+  bool shortHeader = false;   // headers lose their last byte
 };
 
 struct DeviceOptions {

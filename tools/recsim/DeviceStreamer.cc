@@ -96,9 +96,12 @@ DeviceStreamer::Step DeviceStreamer::NextPiece(int fd, const std::atomic<bool>& 
   if (!piece) {
     piece = cursor_.Next();
     if (!piece) {
-      devicewire::SendFrame(fd, devicewire::kEnd, {});
-      return Step::End;
+      // A played recording stays open at its end, for a jump back into it.
+      if (!atEnd_ && !devicewire::SendFrame(fd, devicewire::kEnd, {})) return Step::End;
+      atEnd_ = true;
+      return WaitSlice(guard, fd, stop) ? Step::Again : Step::End;
     }
+    atEnd_ = false;
   }
   if (settings_.pacePercent == 0) return Step::Send;
   const auto now = std::chrono::steady_clock::now();
@@ -119,6 +122,7 @@ bool DeviceStreamer::SendHeader(int fd) {
   std::string header(reinterpret_cast<const char*>(file_->Header().data()),
                      file_->Header().size());
   if (settings_.faults.badMagic) std::memcpy(header.data(), kBadMagic, 4);
+  if (settings_.faults.shortHeader) header.pop_back();
   return devicewire::SendFrame(fd, devicewire::kHeader, header);
 }
 

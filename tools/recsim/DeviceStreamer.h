@@ -1,6 +1,7 @@
 // DeviceStreamer: one stream of the simulated recorder on its stream connection: the
 // recording's FileHeader as a HEADER frame, then its pieces as STREAM frames at the pace of
-// their stream time, looped for a live view, once and followed by END for a playback.
+// their stream time, looped for a live view, once and followed by END for a playback (which stays open
+// at its end until the host jumps back or leaves).
 //
 // Threads: the connection's thread runs Run(); the control connection's thread (another
 // connection) calls Start, Pause, Resume and SeekPercent. Shared members are guarded by
@@ -54,6 +55,7 @@ class DeviceStreamer {
   StreamCursor cursor_;                    // guarded by lock_
   bool started_ = false;                   // guarded by lock_
   bool paused_ = false;                    // guarded by lock_
+  bool atEnd_ = false;                     // guarded by lock_: END sent, nothing since
   bool moved_ = false;                     // guarded by lock_: seeked since the last piece
   bool anchored_ = false;                  // guarded by lock_
   std::chrono::steady_clock::time_point anchorWall_;  // guarded by lock_

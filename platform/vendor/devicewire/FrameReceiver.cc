@@ -38,7 +38,7 @@ struct FrameReceiver::State {
 void FrameReceiver::State::Run() {
   Frame frame;
   bool more = true;
-  while (more && ReadFrame(fd, frame) && frame.type != kEnd) {
+  while (more && ReadFrame(fd, frame)) {
     std::unique_lock guard(lock);
     wake.wait(guard, [this] { return stopping || target; });
     if (stopping) break;

@@ -32,7 +32,7 @@ class FrameReceiver {
   bool Send(uint32_t type, std::string_view payload);
   // Ends the stream: closes the connection and waits as above. Idempotent.
   void Stop();
-  // The stream has ended by itself (end of connection, END frame or a refused frame).
+  // The stream has ended by itself (end of connection or a refused frame).
   bool Ended() const;
 
  private:

@@ -184,7 +184,13 @@ RNS_API LONG RNS_Login(const char* host, WORD port, const char* user, const char
   auto login = SdkLogin::Open(host, port, user, password, error);
   if (!login) return FailHandle(error);
   if (deviceInfo != nullptr) *deviceInfo = RNS_DEVICEINFO{};
-  std::lock_guard guard(tables.lock);
+  std::unique_lock guard(tables.lock);
+  if (tables.initCount == 0) {
+    // Cleaned up while the recorder answered: the login would outlive the library.
+    guard.unlock();
+    login->Logout(error);
+    return FailHandle(RNS_ERR_NOT_INIT);
+  }
   const LONG id = tables.nextLogin++;
   tables.logins[id] = std::move(login);
   lastError = RNS_NOERROR;

@@ -34,8 +34,9 @@
 //     BY_TIME  (12) u32 session, u32 channel, u32 pace %, start DeviceTime, stop DeviceTime
 //                                                            -> OK: u32 stream, u32 seconds
 //   then the recorder sends HEADER (20: the FileHeader) and STREAM (21: stream bytes) frames,
-//   and END (22) when a playback has reached its end. A live view sends at once; a playback
-//   waits for RNS_PLAY_START. Closing the stream connection ends the stream.
+//   and END (22) when a playback has reached its end (it stays open: RNS_PLAY_SET_POS jumps
+//   back into it). A live view sends at once; a playback waits for RNS_PLAY_START. Closing
+//   the stream connection ends the stream.
 //   OK is 100, ERROR 101. Frames above RNS_WIRE_MAX_PAYLOAD bytes end the connection.
 #pragma once
 
