@@ -5,7 +5,6 @@
 // and while their graphs sit paused, and the bytes lost or changed on the way.
 //
 // usage: netsourceload [--filters N] [--seconds S] [--idle-seconds S] [--latency-runs N]
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,12 +21,13 @@
 
 #include "ByteSink.h"
 #include "ComPtr.h"
+#include "CpuStretch.h"
 #include "ComRuntime.h"
-#include "DeviceSim.h"
 #include "GraphClasses.h"
 #include "GraphInterfaces.h"
 #include "NetSourceFilter.h"
 #include "Recording.h"
+#include "RecsimProcess.h"
 #include "WideString.h"
 
 namespace {
@@ -35,7 +35,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using netsource::testing::ByteSink;
-using netsource::testing::DeviceSim;
+using recsim::RecsimProcess;
 namespace fs = std::filesystem;
 
 struct Options {
@@ -67,28 +67,6 @@ bool ParseArgs(int argc, char** argv, Options& options) {
   return options.filters > 0 && options.seconds > 0 && options.idleSeconds >= 0 &&
          options.latencyRuns > 0;
 }
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-class Stretch {
- public:
-  Stretch() : cpu_(CpuSeconds()), wall_(Clock::now()) {}
-  double Wall() const { return std::chrono::duration<double>(Clock::now() - wall_).count(); }
-  void Print(const char* what) const {
-    const double cpu = CpuSeconds() - cpu_, wall = Wall();
-    std::printf("%s: %.2f s CPU over %.2f s = %.2f%% of one core\n", what, cpu, wall,
-                100.0 * cpu / wall);
-  }
-
- private:
-  double cpu_;
-  Clock::time_point wall_;
-};
 
 std::string WriteRecording(const fs::path& path) {
   recgen::Options recording;
@@ -171,16 +149,17 @@ int Run(const Options& options) {
   std::printf("recording: %dx%d MPEG-4, %d s looped, %.2f Mbit/s\n", kWidth, kHeight,
               kRecordingSeconds, body.size() * 8.0 / kRecordingSeconds / 1e6);
 
-  DeviceSim sim(RECSIM_BINARY, root.string(),
-                {"--user", "admin:12345", "--channel", "1=" + (root / "load.mp4").string()});
-  if (!sim.Started()) {
+  RecsimProcess sim(RECSIM_BINARY, root.string(),
+                    {"--recorder-port", "0", "--user", "admin:12345", "--channel",
+                     "1=" + (root / "load.mp4").string()});
+  if (!sim.Started() || !sim.RecorderPort()) {
     std::fprintf(stderr, "netsourceload: recsim did not start\n");
     return 1;
   }
   const std::string live =
       "ntrt://127.0.0.1/1/" + std::to_string(sim.RecorderPort()) + "/admin/12345";
   const std::string server =
-      "svrt://127.0.0.1:" + std::to_string(sim.RtspPort()) + "/load.mp4/av_stream";
+      "svrt://127.0.0.1:" + std::to_string(sim.Port()) + "/load.mp4/av_stream";
   ReportLatency("live view", live, options.latencyRuns);
   ReportLatency("server stream", server, options.latencyRuns);
 
@@ -198,7 +177,7 @@ int Run(const Options& options) {
   uint64_t before = 0;
   for (auto& player : players) before += player->Sink().ByteCount();
   {
-    const Stretch streaming;
+    const bench::CpuStretch streaming;
     std::this_thread::sleep_for(std::chrono::seconds(options.seconds));
     uint64_t received = 0;
     for (auto& player : players) received += player->Sink().ByteCount();
@@ -216,7 +195,7 @@ int Run(const Options& options) {
   for (auto& player : players) player->Control()->Pause();
   std::this_thread::sleep_for(kSettle);
   {
-    const Stretch idle;
+    const bench::CpuStretch idle;
     std::this_thread::sleep_for(std::chrono::seconds(options.idleSeconds));
     std::printf("idle: %d graphs paused; ", options.filters);
     idle.Print("process");

@@ -22,11 +22,11 @@
 #include "ComPtr.h"
 #include "ComRuntime.h"
 #include "DShowErrors.h"
-#include "DeviceSim.h"
 #include "GraphClasses.h"
 #include "GraphInterfaces.h"
 #include "NetSourceFilter.h"
 #include "Recording.h"
+#include "RecsimProcess.h"
 #include "WideString.h"
 #include "recorder/RecorderGuids.h"
 
@@ -41,7 +41,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::ByteSink;
-using testing::DeviceSim;
+using recsim::RecsimProcess;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
@@ -98,17 +98,19 @@ class Served {
   std::string main_;
 };
 
-std::unique_ptr<DeviceSim> StartSim(const std::vector<std::string>& extra = {}) {
-  std::vector<std::string> args = Served::Get().Arguments();
+std::unique_ptr<RecsimProcess> StartSim(const std::vector<std::string>& extra = {}) {
+  std::vector<std::string> args = {"--recorder-port", "0", "--legacy", "--legacy-port", "0"};
+  const auto served = Served::Get().Arguments();
+  args.insert(args.end(), served.begin(), served.end());
   args.insert(args.end(), extra.begin(), extra.end());
-  auto sim = std::make_unique<DeviceSim>(RECSIM_BINARY, Served::Get().Root().string(), args);
+  auto sim = std::make_unique<RecsimProcess>(RECSIM_BINARY, Served::Get().Root().string(), args);
   return sim;
 }
 
 struct Urls {
-  explicit Urls(const DeviceSim& sim)
+  explicit Urls(const RecsimProcess& sim)
       : recorder("127.0.0.1/1/" + std::to_string(sim.RecorderPort()) + "/admin/12345"),
-        server("127.0.0.1:" + std::to_string(sim.RtspPort()) + "/ch1.mp4") {}
+        server("127.0.0.1:" + std::to_string(sim.Port()) + "/ch1.mp4") {}
   std::string Live() const { return "ntrt://" + recorder; }
   std::string Sub() const { return "ntrt://" + recorder + "/1"; }
   std::string Playback() const { return "ntfl://" + recorder + "/ch1.mp4"; }
@@ -170,7 +172,7 @@ class NetSourceRecsim : public ::testing::Test {
     graphClasses_ = new InProcessGraphClasses;
     Served::Get();
     sim_ = StartSim().release();
-    ASSERT_TRUE(sim_->Started());
+    ASSERT_TRUE(sim_->Started() && sim_->RecorderPort() && sim_->LegacyPort());
     // The legacy client reaches this simulator, not the fixed ports.
     setenv("QRLCLIENT_PORTS", std::to_string(sim_->LegacyPort()).c_str(), 1);
   }
@@ -182,7 +184,7 @@ class NetSourceRecsim : public ::testing::Test {
   static Urls U() { return Urls(*sim_); }
 
   static inline InProcessGraphClasses* graphClasses_ = nullptr;
-  static inline DeviceSim* sim_ = nullptr;
+  static inline RecsimProcess* sim_ = nullptr;
 };
 
 uint16_t FormatWord16(const AM_MEDIA_TYPE& mt, size_t offset) {
