@@ -71,4 +71,10 @@ grep -q '^Seek to 5.000 s of 10.000 s: done$' "$dir/play.txt" || fail "seek: $(c
 for url in "ntrt://$device" "Real://127.0.0.1/1/0" "svrt://127.0.0.1:$rtsp/ch1.mp4"; do
   play "$url" --pause-run
 done
+for bad in "--seek 101" "--seek x" "--seek"; do
+  # shellcheck disable=SC2086
+  if "$bin/graphplay" $bad "svfl://127.0.0.1:$rtsp/ch1.mp4" >/dev/null 2>&1; then
+    fail "graphplay accepted $bad"
+  fi
+done
 echo "graphplay plays all five schemes from recsim"
