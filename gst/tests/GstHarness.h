@@ -1,0 +1,58 @@
+// Shared by the plugin's tests: recorder files written by recgen into a private folder, the
+// GStreamer command-line tools run against the build's plugin, and pipelines run in process
+// to the end of the stream with a counting fake sink per stream.
+#pragma once
+
+#include <gst/gst.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Options.h"
+#include "Recording.h"
+
+namespace recastgst::testing {
+
+// Points GStreamer at the build's plugin (and nothing of the user's) and initialises it.
+void InitGstreamer();
+
+std::filesystem::path TestDir();
+
+// A short recording in the test's folder; the caller adjusts the options before writing.
+recgen::Options SmallOptions(const std::string& fileName);
+recgen::RecordingSummary Write(const recgen::Options& options);
+
+struct ToolResult {
+  int status = -1;
+  std::string output;  // stdout and stderr
+};
+// Runs a command line (the tools see the build's plugin through the environment).
+ToolResult RunTool(const std::string& commandLine);
+
+struct SinkRecord {
+  int buffers = 0;
+  int keyFrames = 0;  // buffers without the delta-unit flag
+  std::vector<GstClockTime> pts;
+};
+
+struct RunResult {
+  bool eos = false;
+  std::string error;  // the first error message, if any
+  std::map<std::string, SinkRecord> sinks;  // by fake sink name
+};
+
+struct RunOptions {
+  std::chrono::seconds deadline{60};
+  // Called once the pipeline has prerolled in PAUSED, before it plays; what the sinks got
+  // before the call is forgotten.
+  std::function<void(GstElement* pipeline)> afterPreroll;
+};
+
+// Runs a gst-launch description whose fake sinks are named; each sink counts what reaches it.
+RunResult RunPipeline(const std::string& description, const RunOptions& options = {});
+
+}  // namespace recastgst::testing
