@@ -31,6 +31,14 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 class DiscovererTest : public ::testing::TestWithParam<Coding> {};
 
+std::string CodingName(const ::testing::TestParamInfo<Coding>& info) {
+  static const char* const kCodecs[] = {"H264", "Mpeg4", "Mpeg4Sh"};
+  char name[48];
+  std::snprintf(name, sizeof name, "%s_%s%x", kCodecs[static_cast<int>(info.param.codec)],
+                info.param.audio ? "Audio" : "NoAudio", info.param.audio.value_or(0));
+  return name;
+}
+
 // Every coding and audio code, including the two aliases of the audio code.
 INSTANTIATE_TEST_SUITE_P(
     Codings, DiscovererTest,
@@ -51,13 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                "audio/x-adpcm, layout=(string)g726, bitrate=(int)32000"},
         Coding{recgen::VideoCodec::Mpeg4, 0x1003, "video/mpeg",
                "audio/x-adpcm, layout=(string)g726, bitrate=(int)24000"}),
-    [](const ::testing::TestParamInfo<Coding>& info) {
-      static const char* const kCodecs[] = {"H264", "Mpeg4", "Mpeg4Sh"};
-      char name[48];
-      std::snprintf(name, sizeof name, "%s_%s%x", kCodecs[static_cast<int>(info.param.codec)],
-                    info.param.audio ? "Audio" : "NoAudio", info.param.audio.value_or(0));
-      return std::string(name);
-    });
+    CodingName);
 
 TEST_P(DiscovererTest, ReportsCodecsSizeFrameRateAndDuration) {
   const Coding& coding = GetParam();
