@@ -21,6 +21,9 @@ void InitGstreamer() {
                             ("registry-" + std::to_string(getpid()) + ".bin"))
                                .c_str(),
            1);
+    // Plugins load in this process: a sanitizer build of ours cannot be loaded by the
+    // uninstrumented scanner helper.
+    setenv("GST_REGISTRY_FORK", "no", 1);
     gst_init(nullptr, nullptr);
   });
 }
