@@ -8,7 +8,6 @@
 #include <mutex>
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace recastgst::testing {
 
@@ -16,40 +15,14 @@ void InitGstreamer() {
   static std::once_flag once;
   std::call_once(once, [] {
     setenv("GST_PLUGIN_PATH", RECAST_GST_PLUGIN_DIR, 1);
-    // A registry of our own, so a plugin of another build or worktree is never picked up.
-    setenv("GST_REGISTRY", (std::filesystem::temp_directory_path() / "recast_gst_tests" /
-                            ("registry-" + std::to_string(getpid()) + ".bin"))
-                               .c_str(),
-           1);
+    // A registry of the build's own, so a plugin of another build or worktree is never
+    // picked up; GStreamer replaces it atomically, so parallel tests may share it.
+    setenv("GST_REGISTRY", RECAST_GST_REGISTRY, 1);
     // Plugins load in this process: a sanitizer build of ours cannot be loaded by the
     // uninstrumented scanner helper.
     setenv("GST_REGISTRY_FORK", "no", 1);
     gst_init(nullptr, nullptr);
   });
-}
-
-std::filesystem::path TestDir() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-  for (char& c : name)
-    if (c == '/') c = '_';
-  const auto dir = std::filesystem::temp_directory_path() / "recast_gst_tests" / name;
-  std::filesystem::create_directories(dir);
-  return dir;
-}
-
-recgen::Options SmallOptions(const std::string& fileName) {
-  recgen::Options options;
-  options.width = 176;
-  options.height = 144;
-  options.frames = 50;
-  options.groupFrames = 10;
-  options.output = (TestDir() / fileName).string();
-  return options;
-}
-
-recgen::RecordingSummary Write(const recgen::Options& options) {
-  return recgen::WriteRecording(options);
 }
 
 ToolResult RunTool(const std::string& commandLine) {

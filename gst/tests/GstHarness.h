@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Options.h"
+#include "RecgenTestSupport.h"
 #include "Recording.h"
 
 namespace recastgst::testing {
@@ -20,11 +21,12 @@ namespace recastgst::testing {
 // Points GStreamer at the build's plugin (and nothing of the user's) and initialises it.
 void InitGstreamer();
 
-std::filesystem::path TestDir();
-
-// A short recording in the test's folder; the caller adjusts the options before writing.
-recgen::Options SmallOptions(const std::string& fileName);
-recgen::RecordingSummary Write(const recgen::Options& options);
+// recgen's own test folders and short recordings (176 x 144, 50 frames in groups of 10).
+using recgen::testing::SmallOptions;
+using recgen::testing::TestDir;
+inline recgen::RecordingSummary Write(const recgen::Options& options) {
+  return recgen::WriteRecording(options);
+}
 
 struct ToolResult {
   int status = -1;
