@@ -28,6 +28,13 @@ inline recgen::RecordingSummary Write(const recgen::Options& options) {
   return recgen::WriteRecording(options);
 }
 
+// Whether GStreamer's command-line tools can load the build's plugin (not in a sanitizer build).
+#ifdef RECAST_GST_SANITIZED
+inline constexpr bool kToolsLoadPlugin = false;
+#else
+inline constexpr bool kToolsLoadPlugin = true;
+#endif
+
 struct ToolResult {
   int status = -1;
   std::string output;  // stdout and stderr
