@@ -40,6 +40,31 @@ TEST_P(PlaybinTest, PlaysMp4NamedRecordingToTheEndWithEveryFrame) {
   EXPECT_GT(run.sinks.at("a").buffers, 0);
 }
 
+std::string DemuxPipeline(const std::string& source) {
+  return source +
+         " ! qrldemux name=d d.video ! queue ! fakesink name=v sync=false"
+         " d.audio ! queue ! fakesink name=a sync=false";
+}
+
+// A pushed stream (as a network source gives it) arrives cut anywhere; it must give the same
+// samples at the same times as the file read directly.
+TEST(PushedStream, GivesTheSameSamplesAsTheFile) {
+  recgen::Options options = SmallOptions("ch01.264");
+  options.audioCode = 0x7110;
+  const recgen::RecordingSummary summary = Write(options);
+  const std::string file = "filesrc location=\"" + options.output + "\"";
+
+  const RunResult pulled = RunPipeline(DemuxPipeline(file));
+  const RunResult pushed = RunPipeline(DemuxPipeline(file + " blocksize=777 ! queue"));
+  ASSERT_TRUE(pulled.eos) << pulled.error;
+  ASSERT_TRUE(pushed.eos) << pushed.error;
+  EXPECT_EQ(pushed.sinks.at("v").buffers, summary.frames);
+  EXPECT_EQ(pushed.sinks.at("a").buffers, summary.audioBlocks);
+  EXPECT_EQ(pushed.sinks.at("v").pts, pulled.sinks.at("v").pts);
+  EXPECT_EQ(pushed.sinks.at("a").pts, pulled.sinks.at("a").pts);
+  EXPECT_EQ(pushed.sinks.at("v").keyFrames, summary.keyGroups);
+}
+
 // 100 frames at 25 fps in groups of 10, a key group every second group: key groups start at
 // 0, 0.8, 1.6, 2.4 and 3.2 s.
 class SeekTest : public ::testing::Test {
