@@ -20,6 +20,10 @@ struct PlaybinCase {
   uint32_t audio;
 };
 
+void PrintTo(const PlaybinCase& coding, std::ostream* out) {
+  *out << "codec " << static_cast<int>(coding.codec) << ", audio " << std::hex << coding.audio;
+}
+
 class PlaybinTest : public ::testing::TestWithParam<PlaybinCase> {};
 
 INSTANTIATE_TEST_SUITE_P(Codings, PlaybinTest,

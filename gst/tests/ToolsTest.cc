@@ -18,6 +18,10 @@ struct Coding {
   const char* audioCaps;  // nullptr: no audio stream
 };
 
+void PrintTo(const Coding& coding, std::ostream* out) {
+  *out << coding.videoCaps << " + " << (coding.audioCaps ? coding.audioCaps : "no audio");
+}
+
 std::string ClockText(int64_t units) {
   const int64_t ns = units * 100;
   char text[64];
