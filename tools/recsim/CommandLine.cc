@@ -3,6 +3,7 @@
 #include <climits>
 #include <filesystem>
 
+#include "DeviceCommandLine.h"
 #include "RequestReader.h"
 
 namespace recsim {
@@ -50,8 +51,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, ServerOptions& optio
       options.faults.closeControlAfter = static_cast<uint64_t>(*number);
     } else if (arg == "--fault" && i + 1 < args.size()) {
       if (!options.faults.AddRule(args[++i], error)) return false;
-    } else {
-      error = "bad argument '" + arg + "'";
+    } else if (const auto device = ParseDeviceArgument(args, i, options.device, error);
+               device != ArgumentResult::Taken) {
+      if (device == ArgumentResult::NotMine) error = "bad argument '" + arg + "'";
       return false;
     }
   }
