@@ -456,7 +456,7 @@ class StopInsideCallbackTest : public RtspSessionTest {
 TEST_F(StopInsideCallbackTest, FromTheDisconnectMessageOfLostKeepAlives) {
   RtspTimings timings = PlayerManager::Instance().Timings();
   timings.keepAliveIntervalMs = 20;
-  timings.receiveWaitMs = 100;
+  timings.receiveWaitMs = 400;  // also the SETUP's limit, on a loaded machine
   PlayerManager::Instance().SetTimings(timings);
   server_.SetScript([](const ServerRequest& request) -> std::optional<std::string> {
     if (request.method == "ANNOUNCE") return std::string();
