@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -302,7 +303,7 @@ TEST_F(RtspSessionTest, StoredHeaderAndCallbackSwap) {
 TEST_F(RtspSessionTest, UnansweredKeepAlivesReportOnce) {
   RtspTimings timings = PlayerManager::Instance().Timings();
   timings.keepAliveIntervalMs = 20;
-  timings.receiveWaitMs = 250;  // also the time the checks below have after each ANNOUNCE
+  timings.receiveWaitMs = 250;
   PlayerManager::Instance().SetTimings(timings);
   auto announces = std::make_shared<std::atomic<int>>(0);
   server_.SetScript([announces](const ServerRequest& request) -> std::optional<std::string> {
@@ -313,13 +314,15 @@ TEST_F(RtspSessionTest, UnansweredKeepAlivesReportOnce) {
   });
   const int handle = NewPlayer(0);
   ASSERT_EQ(QRLS_OpenURL(handle, server_.Url().c_str(), 0), 1);
+  // The host is told as the sixth goes out (after the send: no lock is held then), and not
+  // again before the twelfth.
   ASSERT_TRUE(server_.WaitForCount("ANNOUNCE", 6, 10000));
-  EXPECT_EQ(Host().Count("msg:14:0"), 1);
+  EXPECT_TRUE(WaitFor([this] { return Host().Count("msg:14:0") == 1; }, 5s));
   EXPECT_EQ(Host().Count("disconnected"), 1);
   ASSERT_TRUE(server_.WaitForCount("ANNOUNCE", 11, 10000));
   EXPECT_EQ(Host().Count("msg:14:0"), 1);
   ASSERT_TRUE(server_.WaitForCount("ANNOUNCE", 12, 10000));
-  EXPECT_EQ(Host().Count("msg:14:0"), 2);
+  EXPECT_TRUE(WaitFor([this] { return Host().Count("msg:14:0") == 2; }, 5s));
   EXPECT_EQ(QRLS_Destroy(handle), 0);
 }
 
@@ -442,6 +445,8 @@ class StopInsideCallbackTest : public RtspSessionTest {
   void ExpectStopped(int handle) {
     ASSERT_TRUE(WaitFor([] { return g_stop.Done(); }, std::chrono::seconds(10)));
     EXPECT_EQ(g_stop.result, 0);
+    std::printf("QRLS_Stop from inside the callback took %lld us\n",
+                static_cast<long long>(g_stop.micros.load()));
     EXPECT_LT(g_stop.micros, 1'000'000);
     EXPECT_EQ(QRLS_Play(handle), -1);
     EXPECT_TRUE(server_.WaitForCount("TEARDOWN", 1, 5000));
@@ -451,7 +456,7 @@ class StopInsideCallbackTest : public RtspSessionTest {
 TEST_F(StopInsideCallbackTest, FromTheDisconnectMessageOfLostKeepAlives) {
   RtspTimings timings = PlayerManager::Instance().Timings();
   timings.keepAliveIntervalMs = 20;
-  timings.receiveWaitMs = 100;
+  timings.receiveWaitMs = 400;  // also the SETUP's limit, on a loaded machine
   PlayerManager::Instance().SetTimings(timings);
   server_.SetScript([](const ServerRequest& request) -> std::optional<std::string> {
     if (request.method == "ANNOUNCE") return std::string();
