@@ -11,7 +11,7 @@ namespace recast::cli {
 
 const char* const kBatchUsage =
     "usage: recast --batch [options] FILE|FOLDER...\n"
-    "  --to wmv|avi          output kind (wmv)\n"
+    "  --to wmv|avi|mp4|mkv  output kind (wmv); mp4 and mkv copy the recorded video as it is\n"
     "  --cbr KBPS            WMV at a constant bit rate (default: the source's estimated rate)\n"
     "  --vbr QUALITY         WMV at a variable bit rate of quality 1..100\n"
     "  --size WxH|PRESET     WMV picture size, or .QCIF .CIF .DCIF .2CIF .4CIF\n"
@@ -20,7 +20,7 @@ const char* const kBatchUsage =
     "  --avi-keyint N        AVI frames between key frames\n"
     "  --avi-audio-rate HZ   AVI audio resampled to HZ (0: as decoded)\n"
     "Folders add their .264, .mp4 and .qrl files. Each output is written next to its source\n"
-    "as SOURCE_OUTPUT.WMV or SOURCE_OUTPUT.AVI. Ctrl-C stops the running file (\"Hand Stop\").\n"
+    "as SOURCE_OUTPUT.WMV, .AVI, .MP4 or .MKV. Ctrl-C stops the running file (\"Hand Stop\").\n"
     "Exit status: 0 when every file converted, 1 otherwise, 2 for a usage error.\n";
 
 namespace {
@@ -53,7 +53,9 @@ void ParseSize(const std::string& text, BatchOptions& o) {
 OutputKind ParseKind(const std::string& text) {
   if (text == "wmv") return OutputKind::Wmv;
   if (text == "avi") return OutputKind::Avi;
-  throw std::invalid_argument("--to takes wmv or avi: " + text);
+  if (text == "mp4") return OutputKind::Mp4;
+  if (text == "mkv") return OutputKind::Mkv;
+  throw std::invalid_argument("--to takes wmv, avi, mp4 or mkv: " + text);
 }
 
 using Setter = std::function<void(const std::string&, BatchOptions&)>;

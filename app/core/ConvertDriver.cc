@@ -12,7 +12,13 @@ namespace {
 constexpr int kKilobyteShift = 10;
 
 std::string_view KindText(OutputKind kind) {
-  return kind == OutputKind::Wmv ? texts::kConvertToWmv : texts::kConvertToAvi;
+  switch (kind) {
+    case OutputKind::Avi: return texts::kConvertToAvi;
+    case OutputKind::Mp4: return texts::kConvertToMp4;
+    case OutputKind::Mkv: return texts::kConvertToMkv;
+    case OutputKind::Wmv: break;
+  }
+  return texts::kConvertToWmv;
 }
 
 }  // namespace

@@ -40,9 +40,13 @@ HRESULT CConverter::BuildOutput(OutputKind kind, const std::string& outputPath, 
                                 bool insertDecompressor) {
   kind_ = kind;
   frameRate_ = frameRate;
-  const HRESULT hr = kind == OutputKind::Avi
-                         ? graph_.BuildAvi(outputPath)
-                         : graph_.BuildWmv(outputPath, frameRate, insertDecompressor);
+  HRESULT hr = E_FAIL;
+  if (kind == OutputKind::Avi)
+    hr = graph_.BuildAvi(outputPath);
+  else if (CopiesVideo(kind))
+    hr = graph_.BuildCopy(kind, outputPath);
+  else
+    hr = graph_.BuildWmv(outputPath, frameRate, insertDecompressor);
   if (SUCCEEDED(hr)) state_ = ConverterState::Built;
   return hr;
 }
@@ -105,7 +109,8 @@ HRESULT CConverter::Start() {
 int CConverter::Progress() {
   if (!graph_.HasGraph()) return 0;
   if (graph_.Completed(kCompletionPollMs)) return kProgressComplete;
-  return kind_ == OutputKind::Avi ? AviProgress() : WmvProgress();
+  // Only the ASF writer counts frames; the multiplexers answer with the time written.
+  return kind_ == OutputKind::Wmv ? WmvProgress() : AviProgress();
 }
 
 int CConverter::AviProgress() {
