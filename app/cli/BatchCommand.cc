@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +24,8 @@ extern "C" {
 #include "FfdshowSettings.h"
 #include "GraphClasses.h"
 #include "GraphConverter.h"
+#include "OutputNaming.h"
+#include "ParallelBatch.h"
 #include "VideoSetDlg.h"
 
 namespace recast::cli {
@@ -129,16 +132,59 @@ int Summarise(const std::vector<RowOutcome>& rows, std::ostream& out) {
   return allConverted ? kExitOk : kExitFailure;
 }
 
+void SetUpDriver(const BatchOptions& options, CConvertDriver& driver) {
+  driver.SetOutputKind(options.kind);
+  driver.SetCbr(!options.vbrQuality.has_value());
+  driver.SetDialogEdits([&options](VideoSettings& settings) { EditParameters(options, settings); });
+}
+
+int Jobs(const BatchOptions& options) {
+  if (options.jobs) return static_cast<int>(*options.jobs);
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// The list built by one driver as for the walk one file at a time, then converted by drivers
+// of one row each, several at once.
+int ConvertInParallel(const BatchOptions& options, int jobs, std::ostream& out, std::ostream& err) {
+  BatchView planView(out, err, false);
+  CConvertDriver planner(planView, [] { return std::unique_ptr<IConverter>(); });
+  SetUpDriver(options, planner);
+  AddInputs(planner, options.inputs);
+  if (planner.RowCount() == 0) {
+    err << "recast: nothing to convert\n";
+    return kExitFailure;
+  }
+  ParallelView view(out, err, &out == &std::cout && isatty(STDOUT_FILENO));
+  std::vector<PlannedRow> rows;
+  for (int row = 0; row < planner.RowCount(); ++row) {
+    const Row& planned = planner.RowAt(row);
+    rows.push_back({planned.sourcePath, planned.outputPath});
+    view.AddRow(FileNameOf(planned.sourcePath), FileNameOf(planned.outputPath));
+  }
+  const ConverterFactoryFor factory = [](ParallelView& shown) -> ConverterFactory {
+    const MessageSink messages = [&shown](std::string_view text, std::string_view caption) {
+      shown.ShowMessage(text, caption);
+    };
+    return [messages] { return std::make_unique<CConverter>(messages); };
+  };
+  {
+    const InterruptGuard guard;
+    RunParallelWalk(rows, jobs, [&options](CConvertDriver& driver) { SetUpDriver(options, driver); },
+                    factory, view, interrupted);
+  }
+  return Summarise(view.Outcomes(), out);
+}
+
 int Convert(const BatchOptions& options, std::ostream& out, std::ostream& err) {
   if (options.kind == OutputKind::Avi && !SaveAviSettings(options, err)) return kExitFailure;
+  const int jobs = Jobs(options);
+  if (jobs > 1) return ConvertInParallel(options, jobs, out, err);
   BatchView view(out, err, &out == &std::cout && isatty(STDOUT_FILENO));
   const MessageSink messages = [&view](std::string_view text, std::string_view caption) {
     view.ShowMessage(text, caption);
   };
   CConvertDriver driver(view, [messages] { return std::make_unique<CConverter>(messages); });
-  driver.SetOutputKind(options.kind);
-  driver.SetCbr(!options.vbrQuality.has_value());
-  driver.SetDialogEdits([&options](VideoSettings& settings) { EditParameters(options, settings); });
+  SetUpDriver(options, driver);
   AddInputs(driver, options.inputs);
   if (driver.RowCount() == 0) {
     err << "recast: nothing to convert\n";

@@ -19,13 +19,16 @@ const char* const kBatchUsage =
     "  --avi-quantizer Q     AVI fixed quantiser 2..31 instead of a bit rate (0: bit rate)\n"
     "  --avi-keyint N        AVI frames between key frames\n"
     "  --avi-audio-rate HZ   AVI audio resampled to HZ (0: as decoded)\n"
+    "  -j, --jobs N          convert up to N files at once (default: one per processor core)\n"
     "Folders add their .264, .mp4 and .qrl files. Each output is written next to its source\n"
-    "as SOURCE_OUTPUT.WMV, .AVI, .MP4 or .MKV. Ctrl-C stops the running file (\"Hand Stop\").\n"
+    "as SOURCE_OUTPUT.WMV, .AVI, .MP4 or .MKV. Ctrl-C stops the running files (\"Hand Stop\").\n"
     "Exit status: 0 when every file converted, 1 otherwise, 2 for a usage error.\n";
 
 namespace {
 
 constexpr uint32_t kMaxNumber = 1'000'000'000;
+// More graphs at once than this only compete for the same cores and memory.
+constexpr uint32_t kMaxJobs = 64;
 
 uint32_t ParseNumber(const std::string& text) {
   uint32_t value = 0;
@@ -63,6 +66,8 @@ using Setter = std::function<void(const std::string&, BatchOptions&)>;
 const std::map<std::string, Setter>& Setters() {
   static const std::map<std::string, Setter> setters = {
       {"--to", [](const std::string& v, BatchOptions& o) { o.kind = ParseKind(v); }},
+      {"-j", [](const std::string& v, BatchOptions& o) { o.jobs = ParseNumber(v); }},
+      {"--jobs", [](const std::string& v, BatchOptions& o) { o.jobs = ParseNumber(v); }},
       {"--cbr", [](const std::string& v, BatchOptions& o) { o.cbrKbps = ParseNumber(v); }},
       {"--vbr", [](const std::string& v, BatchOptions& o) { o.vbrQuality = ParseNumber(v); }},
       {"--size", ParseSize},
@@ -76,6 +81,8 @@ const std::map<std::string, Setter>& Setters() {
 
 void Check(const BatchOptions& o) {
   if (o.inputs.empty()) throw std::invalid_argument("no file or folder to convert");
+  if (o.jobs && (*o.jobs == 0 || *o.jobs > kMaxJobs))
+    throw std::invalid_argument("-j takes 1.." + std::to_string(kMaxJobs) + " conversions at once");
   if (o.cbrKbps && o.vbrQuality) throw std::invalid_argument("--cbr and --vbr exclude each other");
   if (o.cbrKbps && *o.cbrKbps == 0) throw std::invalid_argument("--cbr needs a rate above 0");
   if (o.vbrQuality && (*o.vbrQuality == 0 || *o.vbrQuality > 100))

@@ -25,6 +25,8 @@ struct BatchOptions {
   std::optional<uint32_t> aviQuantizer;
   std::optional<uint32_t> aviKeyInterval;
   std::optional<uint32_t> aviAudioRate;
+  // Conversions at once; none: one per processor core.
+  std::optional<uint32_t> jobs;
   std::vector<std::string> inputs;  // files and folders, in order
 };
 

@@ -42,6 +42,10 @@ bool CConvertDriver::AddFileChecked(const std::string& path) {
 }
 
 bool CConvertDriver::AddFile(const std::string& path) {
+  return AddFileAs(path, OutputPathFor(path, rows_.SourceNames(), kind_));
+}
+
+bool CConvertDriver::AddFileAs(const std::string& path, const std::string& outputPath) {
   if (rows_.IndexOf(path) >= 0) {
     Message(texts::kFileLoaded);
     return false;
@@ -61,7 +65,7 @@ bool CConvertDriver::AddFile(const std::string& path) {
 
   Row row;
   row.sourcePath = path;
-  row.outputPath = OutputPathFor(path, rows_.SourceNames(), kind_);
+  row.outputPath = outputPath;
   row.cells[kColumnSource] = FileNameOf(path);
   row.cells[kColumnOutput] = FileNameOf(row.outputPath);
   row.cells[kColumnStatus] = std::to_string(record.fileSize >> kKilobyteShift);
