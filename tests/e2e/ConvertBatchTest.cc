@@ -180,6 +180,7 @@ TEST_F(ConvertBatch, SameNamesInTwoFoldersGetNumberedOutputs) {
 }
 
 // Ctrl-C stops the running job as the Stop button does; the writer closes a file that plays.
+// One file at a time, so the second is never started.
 TEST_F(ConvertBatch, InterruptStopsTheJobWithHandStop) {
   const fs::path first = dir_ / "long.mp4";
   const fs::path second = dir_ / "next.mp4";
@@ -190,7 +191,7 @@ TEST_F(ConvertBatch, InterruptStopsTheJobWithHandStop) {
   const int frames = static_cast<int>(Write(first, large, 30).frames);
   Write(second, kCif, 1);
   const fs::path output = first.string() + "_OUTPUT.WMV";
-  const ProcessResult run = Batch({first.string(), second.string()},
+  const ProcessResult run = Batch({"-j", "1", first.string(), second.string()},
                                   {.interruptWhen = output, .interruptAfter = 300ms});
   EXPECT_EQ(1, run.status);
   EXPECT_NE(std::string::npos, run.out.find("Hand Stop")) << run.out << run.err;
@@ -203,7 +204,8 @@ TEST_F(ConvertBatch, InterruptStopsTheJobWithHandStop) {
 
 TEST_F(ConvertBatch, UsageErrorsExitWithTwo) {
   EXPECT_EQ(2, Batch({}).status);
-  EXPECT_EQ(2, Batch({"--to", "mkv", "x.mp4"}).status);
+  EXPECT_EQ(2, Batch({"--to", "mov", "x.mp4"}).status);
+  EXPECT_EQ(2, Batch({"-j", "0", "x.mp4"}).status);
   EXPECT_EQ(2, Batch({"--cbr", "500", "--vbr", "80", "x.mp4"}).status);
   EXPECT_EQ(2, Batch({"--vbr", "120", "x.mp4"}).status);
   EXPECT_EQ(2, Batch({"--size", "huge", "x.mp4"}).status);
