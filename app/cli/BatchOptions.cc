@@ -20,6 +20,8 @@ const char* const kBatchUsage =
     "  --avi-keyint N        AVI frames between key frames\n"
     "  --avi-audio-rate HZ   AVI audio resampled to HZ (0: as decoded)\n"
     "  -j, --jobs N          convert up to N files at once (default: one per processor core)\n"
+    "  --report FILE.json    write an integrity report: per file the sizes and SHA-256 of\n"
+    "                        source and output, frames and audio blocks read and written\n"
     "Folders add their .264, .mp4 and .qrl files. Each output is written next to its source\n"
     "as SOURCE_OUTPUT.WMV, .AVI, .MP4 or .MKV. Ctrl-C stops the running files (\"Hand Stop\").\n"
     "Exit status: 0 when every file converted, 1 otherwise, 2 for a usage error.\n";
@@ -68,6 +70,10 @@ const std::map<std::string, Setter>& Setters() {
       {"--to", [](const std::string& v, BatchOptions& o) { o.kind = ParseKind(v); }},
       {"-j", [](const std::string& v, BatchOptions& o) { o.jobs = ParseNumber(v); }},
       {"--jobs", [](const std::string& v, BatchOptions& o) { o.jobs = ParseNumber(v); }},
+      {"--report", [](const std::string& v, BatchOptions& o) {
+         if (v.empty()) throw std::invalid_argument("--report needs a file name");
+         o.reportPath = v;
+       }},
       {"--cbr", [](const std::string& v, BatchOptions& o) { o.cbrKbps = ParseNumber(v); }},
       {"--vbr", [](const std::string& v, BatchOptions& o) { o.vbrQuality = ParseNumber(v); }},
       {"--size", ParseSize},

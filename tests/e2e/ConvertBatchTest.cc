@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ConversionFixture.h"
 #include "MediaProbe.h"
 #include "RecastRun.h"
 #include "Recording.h"
-#include "ScopedTestRegistry.h"
 
 namespace {
 
@@ -18,6 +18,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr int kSeconds = 2;
+// Output bytes that hold frames for certain: more than a file header and the first flush.
+constexpr std::uintmax_t kWrittenBytesBeforeInterrupt = 256 * 1024;
 
 struct Case {
   const char* name;
@@ -31,26 +33,8 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
-class ConvertBatch : public ::testing::Test {
+class ConvertBatch : public ConversionFixture {
  protected:
-  static void SetUpTestSuite() {
-    registry_ = new ScopedTestRegistry;
-    for (const char* module : {RECORDER_FILTERS_MODULE, SYSFILTERS_MODULE, FFDSHOW_MODULE, WMSINK_MODULE}) {
-      const ProcessResult run = RunProcess({REGSVR_BINARY, module}, registry_->folder());
-      ASSERT_EQ(0, run.status) << module << ": " << run.err;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete registry_;
-    registry_ = nullptr;
-  }
-  void SetUp() override {
-    char pattern[] = "/tmp/recast_convert_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   recgen::RecordingSummary Write(const fs::path& path, const Case& c, int seconds = kSeconds) {
     recgen::Options options;
     options.codec = c.codec;
@@ -70,8 +54,6 @@ class ConvertBatch : public ::testing::Test {
     return RunProcess(args, dir_, options);
   }
 
-  static inline ScopedTestRegistry* registry_ = nullptr;
-  fs::path dir_;
 };
 
 const Case kCif{"cif", recgen::VideoCodec::H264, 352, 288, 25, false, 0x1011, "wmv", {}};
@@ -191,8 +173,10 @@ TEST_F(ConvertBatch, InterruptStopsTheJobWithHandStop) {
   const int frames = static_cast<int>(Write(first, large, 30).frames);
   Write(second, kCif, 1);
   const fs::path output = first.string() + "_OUTPUT.WMV";
-  const ProcessResult run = Batch({"-j", "1", first.string(), second.string()},
-                                  {.interruptWhen = output, .interruptAfter = 300ms});
+  // Stopped once frames have reached the output (its writer flushes in blocks of this size).
+  const ProcessResult run =
+      Batch({"-j", "1", first.string(), second.string()},
+            {.interruptWhen = output, .interruptAtBytes = kWrittenBytesBeforeInterrupt});
   EXPECT_EQ(1, run.status);
   EXPECT_NE(std::string::npos, run.out.find("Hand Stop")) << run.out << run.err;
   EXPECT_NE(std::string::npos, run.out.find("1 Not converted")) << run.out;

@@ -8,9 +8,9 @@
 #include <iterator>
 
 #include "MediaProbe.h"
+#include "ConversionFixture.h"
 #include "RecastRun.h"
 #include "Recording.h"
-#include "ScopedTestRegistry.h"
 
 namespace {
 
@@ -34,26 +34,8 @@ std::string ReadAll(const fs::path& path) {
                                        << actual.size() << " different ones";
 }
 
-class CopyOutput : public ::testing::Test {
+class CopyOutput : public ConversionFixture {
  protected:
-  static void SetUpTestSuite() {
-    registry_ = new ScopedTestRegistry;
-    for (const char* module : {RECORDER_FILTERS_MODULE, SYSFILTERS_MODULE, FFDSHOW_MODULE, WMSINK_MODULE}) {
-      const ProcessResult run = RunProcess({REGSVR_BINARY, module}, registry_->folder());
-      ASSERT_EQ(0, run.status) << module << ": " << run.err;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete registry_;
-    registry_ = nullptr;
-  }
-  void SetUp() override {
-    char pattern[] = "/tmp/recast_copy_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   recgen::RecordingSummary Write(const std::string& name, recgen::VideoCodec codec,
                                  std::optional<uint32_t> audio, recgen::Options options = {}) {
     options.codec = codec;
@@ -99,8 +81,6 @@ class CopyOutput : public ::testing::Test {
     return run.status == 0 && run.err.empty();
   }
 
-  static inline ScopedTestRegistry* registry_ = nullptr;
-  fs::path dir_;
 };
 
 // H.264 into MP4: the recorded frames exactly, every one, from a key frame on, with the sound

@@ -7,35 +7,17 @@
 #include <random>
 
 #include "MediaProbe.h"
+#include "ConversionFixture.h"
 #include "RecastRun.h"
 #include "Recording.h"
-#include "ScopedTestRegistry.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class ParallelBatch : public ::testing::Test {
+class ParallelBatch : public ConversionFixture {
  protected:
-  static void SetUpTestSuite() {
-    registry_ = new ScopedTestRegistry;
-    for (const char* module : {RECORDER_FILTERS_MODULE, SYSFILTERS_MODULE, FFDSHOW_MODULE, WMSINK_MODULE}) {
-      const ProcessResult run = RunProcess({REGSVR_BINARY, module}, registry_->folder());
-      ASSERT_EQ(0, run.status) << module << ": " << run.err;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete registry_;
-    registry_ = nullptr;
-  }
-  void SetUp() override {
-    char pattern[] = "/tmp/recast_parallel_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   void Write(const fs::path& path, int seconds, recgen::DamageOptions damage = {}) {
     recgen::Options options;
     options.frames = seconds * options.fps;
@@ -67,8 +49,6 @@ class ParallelBatch : public ::testing::Test {
     return RunProcess(args, dir_, options);
   }
 
-  static inline ScopedTestRegistry* registry_ = nullptr;
-  fs::path dir_;
 };
 
 // The result lines without their elapsed times, which differ from run to run.

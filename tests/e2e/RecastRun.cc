@@ -25,7 +25,8 @@ std::string ReadAll(const std::filesystem::path& path) {
 bool ShouldInterrupt(const ProcessOptions& options, std::chrono::steady_clock::time_point start) {
   if (options.interruptWhen) {
     std::error_code error;
-    return std::filesystem::exists(*options.interruptWhen, error) &&
+    const std::uintmax_t size = std::filesystem::file_size(*options.interruptWhen, error);
+    return !error && size >= options.interruptAtBytes &&
            std::chrono::steady_clock::now() - start >= options.interruptAfter;
   }
   return options.interruptAfter.count() > 0 &&

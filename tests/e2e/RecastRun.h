@@ -15,9 +15,12 @@ struct ProcessResult {
 };
 
 struct ProcessOptions {
-  // Sends SIGINT once `interruptWhen` names a file that exists (or after `interruptAfter`).
+  // Sends SIGINT once `interruptWhen` names a file that exists and holds at least
+  // `interruptAtBytes` bytes (or after `interruptAfter`). Waiting for the output to grow,
+  // rather than for a time, stops the program in mid-file however loaded the machine is.
   std::optional<std::filesystem::path> interruptWhen;
   std::chrono::milliseconds interruptAfter{0};
+  std::uintmax_t interruptAtBytes = 0;
 };
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::filesystem::path& workDir,

@@ -1,6 +1,8 @@
-// Sha256: an incremental SHA-256 over libavutil's implementation, for the digests of the
+// Sha256: an incremental SHA-256 over OpenSSL's implementation, for the digests of the
 // integrity report (the source's as the file source reads it, the output's once it is written).
 #pragma once
+
+#include <openssl/evp.h>
 
 #include <array>
 #include <cstddef>
@@ -8,33 +10,25 @@
 #include <memory>
 #include <string>
 
-extern "C" {
-#include <libavutil/mem.h>
-#include <libavutil/sha.h>
-}
-
 class Sha256 {
  public:
   static constexpr size_t kSize = 32;
-  static constexpr int kBits = 256;
   using Digest = std::array<uint8_t, kSize>;
 
-  Sha256() : context_(av_sha_alloc()) {
-    if (context_) av_sha_init(context_.get(), kBits);
-  }
-  // False when the context could not be allocated; Update and Final then do nothing.
-  bool Valid() const { return context_ != nullptr; }
+  Sha256() : context_(EVP_MD_CTX_new()) { Restart(); }
+  // False when the context could not be made; Update and Final then do nothing.
+  bool Valid() const { return valid_; }
 
   void Update(const uint8_t* bytes, size_t size) {
-    if (context_ && size > 0) av_sha_update(context_.get(), bytes, size);
+    if (valid_ && size > 0) valid_ = EVP_DigestUpdate(context_.get(), bytes, size) == 1;
   }
 
   // The digest of everything fed so far; the hasher starts again afterwards.
   Digest Final() {
     Digest digest{};
-    if (!context_) return digest;
-    av_sha_final(context_.get(), digest.data());
-    av_sha_init(context_.get(), kBits);
+    unsigned int length = 0;
+    if (valid_) EVP_DigestFinal_ex(context_.get(), digest.data(), &length);
+    Restart();
     return digest;
   }
 
@@ -50,8 +44,13 @@ class Sha256 {
   }
 
  private:
+  void Restart() {
+    valid_ = context_ && EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) == 1;
+  }
+
   struct Free {
-    void operator()(AVSHA* context) const { av_free(context); }
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
   };
-  std::unique_ptr<AVSHA, Free> context_;
+  std::unique_ptr<EVP_MD_CTX, Free> context_;
+  bool valid_ = false;
 };
