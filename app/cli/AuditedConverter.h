@@ -47,6 +47,8 @@ class AuditedConverter final : public IConverter {
   HRESULT ConfigureAudio() override { return converter_->ConfigureAudio(); }
   HRESULT Start() override { return converter_->Start(); }
   int Progress() override { return converter_->Progress(); }
+  HRESULT Failure() const override { return converter_->Failure(); }
+  ConvertHeadway Headway() override { return converter_->Headway(); }
   HRESULT Stop() override { return converter_->Stop(); }
   void Release() override;
 
