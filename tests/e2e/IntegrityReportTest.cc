@@ -110,6 +110,11 @@ TEST_F(IntegrityReport, DigestsAndCountsMatchTheToolsForCopiedAndReencodedOutput
 
   for (const auto& [to, jobs] : {std::pair{"mp4", "1"}, std::pair{"avi", "2"}}) {
     SCOPED_TRACE(std::string("--to ") + to + " -j " + jobs);
+    // The last run's outputs would be listed as sources (a folder adds every ".mp4").
+    for (const fs::directory_entry& file : fs::directory_iterator(dir_ / "in")) {
+      if (file.path().filename().string().find("_OUTPUT.") != std::string::npos)
+        fs::remove(file.path());
+    }
     const std::vector<std::string> entries = RunReport(to, jobs);
     ASSERT_EQ(3u, entries.size());
     for (const char* name : {"ch01.264", "ch02.264"}) {
