@@ -90,10 +90,13 @@ TEST_F(ParallelBatch, TwoAtOnceGiveWhatOneAtATimeGives) {
 // Ctrl-C while two files convert stops both as "Hand Stop"; the third never starts.
 TEST_F(ParallelBatch, InterruptStopsEveryRunningFile) {
   for (const char* name : {"one.mp4", "two.mp4", "three.mp4"}) Write(dir_ / name, 40);
+  ProcessOptions interrupt;  // once the second file's output is being written
+  interrupt.interruptWhen = dir_ / "two.mp4_OUTPUT.WMV.part";
+  interrupt.interruptAfter = 500ms;
   const ProcessResult run =
       Batch({"-j", "2", (dir_ / "one.mp4").string(), (dir_ / "two.mp4").string(),
              (dir_ / "three.mp4").string()},
-            {.interruptWhen = dir_ / "two.mp4_OUTPUT.WMV", .interruptAfter = 500ms});
+            interrupt);
   EXPECT_EQ(1, run.status);
   EXPECT_NE(std::string::npos, run.out.find("2 Hand Stop")) << run.out << run.err;
   EXPECT_NE(std::string::npos, run.out.find("1 Not converted")) << run.out;
