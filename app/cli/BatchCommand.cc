@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +15,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "AuditedConverter.h"
 #include "BatchOptions.h"
 #include "BatchView.h"
 #include "ComRuntime.h"
@@ -23,6 +25,9 @@ extern "C" {
 #include "FfdshowSettings.h"
 #include "GraphClasses.h"
 #include "GraphConverter.h"
+#include "IntegrityReport.h"
+#include "OutputNaming.h"
+#include "ParallelBatch.h"
 #include "VideoSetDlg.h"
 
 namespace recast::cli {
@@ -129,16 +134,83 @@ int Summarise(const std::vector<RowOutcome>& rows, std::ostream& out) {
   return allConverted ? kExitOk : kExitFailure;
 }
 
+void SetUpDriver(const BatchOptions& options, CConvertDriver& driver) {
+  driver.SetOutputKind(options.kind);
+  driver.SetCbr(!options.vbrQuality.has_value());
+  driver.SetDialogEdits([&options](VideoSettings& settings) { EditParameters(options, settings); });
+}
+
+// Each file's converter, noting what the integrity report needs in `log`.
+ConverterFactory AuditedFactory(MessageSink messages, AuditLog& log) {
+  return [messages = std::move(messages), &log] {
+    return std::make_unique<AuditedConverter>(std::make_unique<CConverter>(messages), log);
+  };
+}
+
+// The walk's status, unless the report was asked for and could not be written. The views show
+// file names; the report names each row's files by the full paths in `planned`, in row order.
+int Finish(const BatchOptions& options, const std::vector<RowOutcome>& shown,
+           const std::vector<PlannedRow>& planned, const AuditLog& log, std::ostream& out,
+           std::ostream& err) {
+  const int status = Summarise(shown, out);
+  if (options.reportPath.empty()) return status;
+  std::vector<RowOutcome> rows;
+  for (size_t row = 0; row < planned.size(); ++row) {
+    rows.push_back({planned[row].source, planned[row].output,
+                    row < shown.size() ? shown[row].status : std::string()});
+  }
+  return WriteIntegrityReport(options.reportPath, rows, log, err) ? status : kExitFailure;
+}
+
+int Jobs(const BatchOptions& options) {
+  if (options.jobs) return static_cast<int>(*options.jobs);
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// The list built by one driver as for the walk one file at a time, then converted by drivers
+// of one row each, several at once.
+int ConvertInParallel(const BatchOptions& options, int jobs, std::ostream& out, std::ostream& err) {
+  BatchView planView(out, err, false);
+  CConvertDriver planner(planView, [] { return std::unique_ptr<IConverter>(); });
+  SetUpDriver(options, planner);
+  AddInputs(planner, options.inputs);
+  if (planner.RowCount() == 0) {
+    err << "recast: nothing to convert\n";
+    return kExitFailure;
+  }
+  ParallelView view(out, err, &out == &std::cout && isatty(STDOUT_FILENO));
+  std::vector<PlannedRow> rows;
+  for (int row = 0; row < planner.RowCount(); ++row) {
+    const Row& planned = planner.RowAt(row);
+    rows.push_back({planned.sourcePath, planned.outputPath});
+    view.AddRow(FileNameOf(planned.sourcePath), FileNameOf(planned.outputPath));
+  }
+  AuditLog log;
+  const ConverterFactoryFor factory = [&log](ParallelView& shown) -> ConverterFactory {
+    const MessageSink messages = [&shown](std::string_view text, std::string_view caption) {
+      shown.ShowMessage(text, caption);
+    };
+    return AuditedFactory(messages, log);
+  };
+  {
+    const InterruptGuard guard;
+    RunParallelWalk(rows, jobs, [&options](CConvertDriver& driver) { SetUpDriver(options, driver); },
+                    factory, view, interrupted);
+  }
+  return Finish(options, view.Outcomes(), rows, log, out, err);
+}
+
 int Convert(const BatchOptions& options, std::ostream& out, std::ostream& err) {
   if (options.kind == OutputKind::Avi && !SaveAviSettings(options, err)) return kExitFailure;
+  const int jobs = Jobs(options);
+  if (jobs > 1) return ConvertInParallel(options, jobs, out, err);
   BatchView view(out, err, &out == &std::cout && isatty(STDOUT_FILENO));
   const MessageSink messages = [&view](std::string_view text, std::string_view caption) {
     view.ShowMessage(text, caption);
   };
-  CConvertDriver driver(view, [messages] { return std::make_unique<CConverter>(messages); });
-  driver.SetOutputKind(options.kind);
-  driver.SetCbr(!options.vbrQuality.has_value());
-  driver.SetDialogEdits([&options](VideoSettings& settings) { EditParameters(options, settings); });
+  AuditLog log;
+  CConvertDriver driver(view, AuditedFactory(messages, log));
+  SetUpDriver(options, driver);
   AddInputs(driver, options.inputs);
   if (driver.RowCount() == 0) {
     err << "recast: nothing to convert\n";
@@ -148,7 +220,10 @@ int Convert(const BatchOptions& options, std::ostream& out, std::ostream& err) {
     const InterruptGuard guard;
     RunWalk(driver);
   }
-  return Summarise(view.Outcomes(), out);
+  std::vector<PlannedRow> rows;
+  for (int row = 0; row < driver.RowCount(); ++row)
+    rows.push_back({driver.RowAt(row).sourcePath, driver.RowAt(row).outputPath});
+  return Finish(options, view.Outcomes(), rows, log, out, err);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace recast::cli {
 
 const char* const kBatchUsage =
     "usage: recast --batch [options] FILE|FOLDER...\n"
-    "  --to wmv|avi          output kind (wmv)\n"
+    "  --to wmv|avi|mp4|mkv  output kind (wmv); mp4 and mkv copy the recorded video as it is\n"
     "  --cbr KBPS            WMV at a constant bit rate (default: the source's estimated rate)\n"
     "  --vbr QUALITY         WMV at a variable bit rate of quality 1..100\n"
     "  --size WxH|PRESET     WMV picture size, or .QCIF .CIF .DCIF .2CIF .4CIF\n"
@@ -19,13 +19,18 @@ const char* const kBatchUsage =
     "  --avi-quantizer Q     AVI fixed quantiser 2..31 instead of a bit rate (0: bit rate)\n"
     "  --avi-keyint N        AVI frames between key frames\n"
     "  --avi-audio-rate HZ   AVI audio resampled to HZ (0: as decoded)\n"
+    "  -j, --jobs N          convert up to N files at once (default: one per processor core)\n"
+    "  --report FILE.json    write an integrity report: per file the sizes and SHA-256 of\n"
+    "                        source and output, frames and audio blocks read and written\n"
     "Folders add their .264, .mp4 and .qrl files. Each output is written next to its source\n"
-    "as SOURCE_OUTPUT.WMV or SOURCE_OUTPUT.AVI. Ctrl-C stops the running file (\"Hand Stop\").\n"
+    "as SOURCE_OUTPUT.WMV, .AVI, .MP4 or .MKV. Ctrl-C stops the running files (\"Hand Stop\").\n"
     "Exit status: 0 when every file converted, 1 otherwise, 2 for a usage error.\n";
 
 namespace {
 
 constexpr uint32_t kMaxNumber = 1'000'000'000;
+// More graphs at once than this only compete for the same cores and memory.
+constexpr uint32_t kMaxJobs = 64;
 
 uint32_t ParseNumber(const std::string& text) {
   uint32_t value = 0;
@@ -53,7 +58,9 @@ void ParseSize(const std::string& text, BatchOptions& o) {
 OutputKind ParseKind(const std::string& text) {
   if (text == "wmv") return OutputKind::Wmv;
   if (text == "avi") return OutputKind::Avi;
-  throw std::invalid_argument("--to takes wmv or avi: " + text);
+  if (text == "mp4") return OutputKind::Mp4;
+  if (text == "mkv") return OutputKind::Mkv;
+  throw std::invalid_argument("--to takes wmv, avi, mp4 or mkv: " + text);
 }
 
 using Setter = std::function<void(const std::string&, BatchOptions&)>;
@@ -61,6 +68,12 @@ using Setter = std::function<void(const std::string&, BatchOptions&)>;
 const std::map<std::string, Setter>& Setters() {
   static const std::map<std::string, Setter> setters = {
       {"--to", [](const std::string& v, BatchOptions& o) { o.kind = ParseKind(v); }},
+      {"-j", [](const std::string& v, BatchOptions& o) { o.jobs = ParseNumber(v); }},
+      {"--jobs", [](const std::string& v, BatchOptions& o) { o.jobs = ParseNumber(v); }},
+      {"--report", [](const std::string& v, BatchOptions& o) {
+         if (v.empty()) throw std::invalid_argument("--report needs a file name");
+         o.reportPath = v;
+       }},
       {"--cbr", [](const std::string& v, BatchOptions& o) { o.cbrKbps = ParseNumber(v); }},
       {"--vbr", [](const std::string& v, BatchOptions& o) { o.vbrQuality = ParseNumber(v); }},
       {"--size", ParseSize},
@@ -74,6 +87,8 @@ const std::map<std::string, Setter>& Setters() {
 
 void Check(const BatchOptions& o) {
   if (o.inputs.empty()) throw std::invalid_argument("no file or folder to convert");
+  if (o.jobs && (*o.jobs == 0 || *o.jobs > kMaxJobs))
+    throw std::invalid_argument("-j takes 1.." + std::to_string(kMaxJobs) + " conversions at once");
   if (o.cbrKbps && o.vbrQuality) throw std::invalid_argument("--cbr and --vbr exclude each other");
   if (o.cbrKbps && *o.cbrKbps == 0) throw std::invalid_argument("--cbr needs a rate above 0");
   if (o.vbrQuality && (*o.vbrQuality == 0 || *o.vbrQuality > 100))

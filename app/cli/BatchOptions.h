@@ -25,6 +25,10 @@ struct BatchOptions {
   std::optional<uint32_t> aviQuantizer;
   std::optional<uint32_t> aviKeyInterval;
   std::optional<uint32_t> aviAudioRate;
+  // Conversions at once; none: one per processor core.
+  std::optional<uint32_t> jobs;
+  // Where the integrity report goes (JSON); empty: no report.
+  std::string reportPath;
   std::vector<std::string> inputs;  // files and folders, in order
 };
 

@@ -102,6 +102,18 @@ JsonObject& JsonObject::AddNumber(std::string_view key, int64_t value) {
   return *this;
 }
 
+JsonObject& JsonObject::AddRaw(std::string_view key, std::string_view json) {
+  Key(key);
+  body_ += json;
+  return *this;
+}
+
+JsonObject& JsonObject::AddFixed(std::string_view key, double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return AddRaw(key, text);
+}
+
 JsonObject& JsonObject::Add(std::string_view key, bool value) {
   Key(key);
   body_ += value ? "true" : "false";

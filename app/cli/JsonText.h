@@ -24,6 +24,11 @@ class JsonObject {
   requires(!std::same_as<T, bool>) JsonObject& Add(std::string_view key, T value) {
     return AddNumber(key, static_cast<int64_t>(value));
   }
+  // A value that is already JSON (an array or object built apart), or null.
+  JsonObject& AddRaw(std::string_view key, std::string_view json);
+  JsonObject& AddNull(std::string_view key) { return AddRaw(key, "null"); }
+  // A number with `decimals` digits after the point.
+  JsonObject& AddFixed(std::string_view key, double value, int decimals);
   std::string Text() const { return body_ + "}"; }
 
  private:

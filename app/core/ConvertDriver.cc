@@ -12,7 +12,13 @@ namespace {
 constexpr int kKilobyteShift = 10;
 
 std::string_view KindText(OutputKind kind) {
-  return kind == OutputKind::Wmv ? texts::kConvertToWmv : texts::kConvertToAvi;
+  switch (kind) {
+    case OutputKind::Avi: return texts::kConvertToAvi;
+    case OutputKind::Mp4: return texts::kConvertToMp4;
+    case OutputKind::Mkv: return texts::kConvertToMkv;
+    case OutputKind::Wmv: break;
+  }
+  return texts::kConvertToWmv;
 }
 
 }  // namespace
@@ -36,6 +42,10 @@ bool CConvertDriver::AddFileChecked(const std::string& path) {
 }
 
 bool CConvertDriver::AddFile(const std::string& path) {
+  return AddFileAs(path, OutputPathFor(path, rows_.SourceNames(), kind_));
+}
+
+bool CConvertDriver::AddFileAs(const std::string& path, const std::string& outputPath) {
   if (rows_.IndexOf(path) >= 0) {
     Message(texts::kFileLoaded);
     return false;
@@ -55,7 +65,7 @@ bool CConvertDriver::AddFile(const std::string& path) {
 
   Row row;
   row.sourcePath = path;
-  row.outputPath = OutputPathFor(path, rows_.SourceNames(), kind_);
+  row.outputPath = outputPath;
   row.cells[kColumnSource] = FileNameOf(path);
   row.cells[kColumnOutput] = FileNameOf(row.outputPath);
   row.cells[kColumnStatus] = std::to_string(record.fileSize >> kKilobyteShift);

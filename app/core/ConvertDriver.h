@@ -49,6 +49,9 @@ class CConvertDriver {
   bool AddFileChecked(const std::string& path);
   // Adds one file at the end of the list; false when it is already listed.
   bool AddFile(const std::string& path);
+  // Adds one file whose output path was decided by another list: a batch that spreads one
+  // list over several drivers keeps the names the whole list gave its rows.
+  bool AddFileAs(const std::string& path, const std::string& outputPath);
   // Adds every recorder file directly inside `folder`.
   void AddFolder(const std::string& folder);
   void DeleteSelected();

@@ -3,8 +3,12 @@
 
 namespace recast {
 
-// The container a job is converted into, chosen with the window's two radio buttons.
-enum class OutputKind { Wmv, Avi };
+// The container a job is converted into, chosen with the window's radio buttons. WMV and AVI
+// re-encode the pictures; MP4 and MKV copy the recorded video and convert only the sound.
+enum class OutputKind { Wmv, Avi, Mp4, Mkv };
+
+// Whether the recorded video goes into the output as it is (no decoding, no parameters).
+constexpr bool CopiesVideo(OutputKind kind) { return kind == OutputKind::Mp4 || kind == OutputKind::Mkv; }
 
 enum class VideoStandard { Pal, Ntsc };
 

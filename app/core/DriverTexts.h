@@ -24,5 +24,7 @@ constexpr std::string_view kHandStop = "Hand Stop";
 
 constexpr std::string_view kConvertToWmv = "Convert To WMV";
 constexpr std::string_view kConvertToAvi = "Convert To AVI";
+constexpr std::string_view kConvertToMp4 = "Convert To MP4";
+constexpr std::string_view kConvertToMkv = "Convert To MKV";
 
 }  // namespace recast::texts

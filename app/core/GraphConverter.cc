@@ -45,9 +45,13 @@ HRESULT CConverter::BuildOutput(OutputKind kind, const std::string& outputPath, 
   partPath_ = outputPath + std::string(kPartSuffix);
   outputKept_ = false;
   failure_ = S_OK;
-  const HRESULT hr = kind == OutputKind::Avi
-                         ? graph_.BuildAvi(partPath_)
-                         : graph_.BuildWmv(partPath_, frameRate, insertDecompressor);
+  HRESULT hr = E_FAIL;
+  if (kind == OutputKind::Avi)
+    hr = graph_.BuildAvi(partPath_);
+  else if (CopiesVideo(kind))
+    hr = graph_.BuildCopy(kind, partPath_);
+  else
+    hr = graph_.BuildWmv(partPath_, frameRate, insertDecompressor);
   if (SUCCEEDED(hr)) state_ = ConverterState::Built;
   return hr;
 }
@@ -116,7 +120,8 @@ int CConverter::Progress() {
     return 0;
   }
   if (news.complete) return SUCCEEDED(Finalise()) ? kProgressComplete : 0;
-  return kind_ == OutputKind::Avi ? AviProgress() : WmvProgress();
+  // Only the ASF writer counts frames; the multiplexers answer with the time written.
+  return kind_ == OutputKind::Wmv ? WmvProgress() : AviProgress();
 }
 
 ConvertHeadway CConverter::Headway() {

@@ -10,6 +10,7 @@
 //   GraphCtl.cc        creating and destroying the graph object, state, duration, size
 //   GraphTopology.cc   finding and creating filters, pins, detaching renderers, connecting
 //   GraphOutputs.cc    the AVI and WMV builds, the WMV connections, the writer's configuration
+//   GraphCopy.cc       the MP4 and Matroska builds, which copy the recorded video
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,7 @@
 
 #include "ComPtr.h"
 #include "ConvertParams.h"
+#include "ConvertTypes.h"
 #include "ConverterTexts.h"
 #include "GraphInterfaces.h"
 #include "MapperInterfaces.h"
@@ -110,6 +112,9 @@ class CGraphCtl {
   HRESULT BuildAvi(const std::string& outputPath);
   HRESULT BuildWmv(const std::string& outputPath, int32_t frameRate, bool insertDecompressor);
   HRESULT ConnectWmvStreams();
+  // MP4 or MKV (GraphCopy.cc): the source's compressed video and the decoded sound (Matroska
+  // takes G.711 as recorded) into the copying multiplexer and the File writer.
+  HRESULT BuildCopy(OutputKind kind, const std::string& outputPath);
   // Stores the parameters and sends them to the writer.
   HRESULT SetParams(const WmvParams& params);
   // The writer's count of video frames written; fails without a writer.
@@ -125,6 +130,9 @@ class CGraphCtl {
   HRESULT SendConfig(const WmSinkConfig& config);
   void UndoAvi(IPin* video, IPin* audio);
   void UndoWmv(IPin* video, IPin* audio);
+  // The pin that feeds the decoder behind `decoderOutput`, with the decoder taken out.
+  ComPtr<IPin> TakeOutDecoder(IPin* decoderOutput);
+  int ConnectCopyAudio(IPin* decodedAudio, IPin* muxAudio);
   void ShowMessage(std::string_view text, std::string_view caption) const;
 
   MessageSink messages_;
@@ -144,6 +152,7 @@ class CGraphCtl {
   ComPtr<IBaseFilter> aviMux_;
   ComPtr<IBaseFilter> fileWriter_;
   ComPtr<IBaseFilter> audioProcessor_;
+  ComPtr<IBaseFilter> copyMux_;
   ComPtr<IBaseFilter> asfWriter_;
   ComPtr<IWmSinkConfig> writerConfig_;
   ComPtr<IBaseFilter> decompressor_;

@@ -10,7 +10,13 @@ std::string FileNameOf(std::string_view path) {
 }
 
 std::string_view OutputEnding(OutputKind kind) {
-  return kind == OutputKind::Wmv ? "_OUTPUT.WMV" : "_OUTPUT.AVI";
+  switch (kind) {
+    case OutputKind::Avi: return "_OUTPUT.AVI";
+    case OutputKind::Mp4: return "_OUTPUT.MP4";
+    case OutputKind::Mkv: return "_OUTPUT.MKV";
+    case OutputKind::Wmv: break;
+  }
+  return "_OUTPUT.WMV";
 }
 
 std::string OutputPathFor(const std::string& sourcePath,

@@ -13,7 +13,7 @@ namespace recast {
 // The file name of a path: the text after its last '/' (the whole text when there is none).
 std::string FileNameOf(std::string_view path);
 
-// "_OUTPUT.WMV" or "_OUTPUT.AVI".
+// "_OUTPUT.WMV", "_OUTPUT.AVI", "_OUTPUT.MP4" or "_OUTPUT.MKV".
 std::string_view OutputEnding(OutputKind kind);
 
 // The output path of `sourcePath` added after rows whose source file names are

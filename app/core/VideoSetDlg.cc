@@ -12,6 +12,8 @@ constexpr std::string_view kAviNoRateDialog = "AVI format,no this para!";
 constexpr std::string_view kAviNoRatePage = "AVI ,no this para!";
 constexpr std::string_view kToAvi = "To AVI";
 constexpr std::string_view kToWmv = "To WMV";
+constexpr std::string_view kToMp4 = "To MP4";
+constexpr std::string_view kToMkv = "To MKV";
 
 constexpr std::array<SizePreset, 5> kPresets{{
     {".QCIF", 176, 144, 120},
@@ -152,7 +154,7 @@ std::string FormatSize(int32_t width, int32_t height) {
 std::string FormatFrameRate(int32_t fps) { return std::to_string(fps) + "fps"; }
 
 std::string FormatRate(OutputKind kind, bool cbr, uint32_t kbps, uint32_t quality, InfoPlace place) {
-  if (kind == OutputKind::Avi)
+  if (kind != OutputKind::Wmv)
     return std::string(place == InfoPlace::SourceFileInfo ? kAviNoRateDialog : kAviNoRatePage);
   return cbr ? FormatBitRate(kbps) : FormatQuality(quality);
 }
@@ -160,6 +162,8 @@ std::string FormatRate(OutputKind kind, bool cbr, uint32_t kbps, uint32_t qualit
 std::string_view FormatOutputKind(OutputKind kind, InfoPlace place) {
   const bool dialog = place == InfoPlace::SourceFileInfo;
   if (kind == OutputKind::Avi) return dialog ? texts::kConvertToAvi : kToAvi;
+  if (kind == OutputKind::Mp4) return dialog ? texts::kConvertToMp4 : kToMp4;
+  if (kind == OutputKind::Mkv) return dialog ? texts::kConvertToMkv : kToMkv;
   return dialog ? texts::kConvertToWmv : kToWmv;
 }
 

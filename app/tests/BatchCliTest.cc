@@ -25,6 +25,11 @@ TEST(BatchOptions, ReadsKindRateSizeAndInputs) {
   EXPECT_EQ(".DCIF", preset.options->preset);
   EXPECT_FALSE(preset.options->width);
   EXPECT_EQ(100u, preset.options->vbrQuality);
+
+  const ParsedBatch report = ParseBatchOptions({"--report", "day.json", "--to", "mp4", "d/"});
+  ASSERT_TRUE(report.options) << report.error;
+  EXPECT_EQ("day.json", report.options->reportPath);
+  EXPECT_TRUE(ParseBatchOptions({"a.mp4"}).options->reportPath.empty());
 }
 
 TEST(BatchOptions, RefusesWhatCannotBeMeant) {
@@ -39,6 +44,7 @@ TEST(BatchOptions, RefusesWhatCannotBeMeant) {
            {"--size", "352x", "a.mp4"},
            {"--size", "CIF", "a.mp4"},
            {"--avi-bitrate", "99999999999", "a.mp4"},
+           {"--report", "", "a.mp4"},
            {"--frobnicate", "a.mp4"}}) {
     const ParsedBatch parsed = ParseBatchOptions(args);
     EXPECT_FALSE(parsed.options) << ::testing::PrintToString(args);

@@ -6,6 +6,11 @@
 # CPU time (user + system; the machine may be shared, which stretches wall time for both).
 #   CIF:  120 s MPEG-4 352x288 with G.726 audio
 #   4CIF:  60 s H.264 704x576 with G.711 audio
+# Then two rows for what a user does with whole days of footage:
+#   folder: 8 CIF H.264 recordings of 60 s to WMV by recast --batch -j 2 (and -j 1), against
+#           ffmpeg on the same elementary streams run two at a time by xargs -P 2;
+#   copy:   the 4CIF recording to MP4 without re-encoding (--to mp4) against its WMV conversion
+#           (speed-up factor) and against ffmpeg -c:v copy of its elementary stream (ratio).
 # Usage: bench/convert/compare.sh [build dir]   (the build's modules are registered in a
 # private registry for the run)
 set -euo pipefail
@@ -61,5 +66,51 @@ run_case() {  # run_case NAME CODEC SIZE SECONDS AUDIO VIDEO_EXT
   report "$name AVI" "$frames" "$ours" "$theirs" "$dir/$name.mp4_OUTPUT.AVI"
 }
 
+ratio() {  # ratio "THEIR_WALL THEIR_CPU" "OUR_WALL OUR_CPU" [FIELD]: their time / ours
+  awk -v t="$1" -v o="$2" -v f="${3:-1}" \
+    'BEGIN{ split(t, a, " "); split(o, b, " "); printf "%.2f", a[f] / b[f] }'
+}
+
+folder_case() {  # 8 CIF files of 60 s to WMV, two at a time
+  local dir="$work/folder" n
+  mkdir -p "$dir/el"
+  for n in 1 2 3 4 5 6 7 8; do
+    "$bin/recgen" --codec h264 --size 352x288 --seconds 60 --audio 0x1011 --seed "$n" \
+      --elementary "$dir/el" "$dir/ch0$n.mp4" >/dev/null
+  done
+  local serial parallel theirs
+  serial=$(times_of "$bin/recast" --batch -j 1 --to wmv --cbr "$kbps" "$dir")
+  parallel=$(times_of "$bin/recast" --batch -j 2 --to wmv --cbr "$kbps" "$dir")
+  for n in 1 2 3 4 5 6 7 8; do
+    [ "$(frames_in "$dir/ch0$n.mp4_OUTPUT.WMV")" = 1500 ] || { echo "folder: ch0$n short" >&2; exit 1; }
+  done
+  theirs=$(cd "$dir/el" && times_of sh -c "ls *.h264 | sed 's/.h264\$//' | xargs -P 2 -I{} \
+    ffmpeg -v error -y -r 25 -i {}.h264 -f s16le -ar 8000 -ac 1 -i {}.pcm -c:v wmv2 \
+    -b:v ${kbps}k -c:a wmav2 -ar 16000 -ac 1 -b:a 24k {}.ffmpeg.wmv")
+  printf "folder    wall: recast -j 2 %6.1f s  -j 1 %6.1f s  ffmpeg xargs -P 2 %6.1f s  " \
+    "${parallel%% *}" "${serial%% *}" "${theirs%% *}"
+  echo "ratio vs ffmpeg $(ratio "$theirs" "$parallel")  -j 2 vs -j 1 $(ratio "$serial" "$parallel")"
+  printf "folder    cpu:  recast -j 2 %6.1f s  -j 1 %6.1f s  ffmpeg xargs -P 2 %6.1f s  " \
+    "${parallel#* }" "${serial#* }" "${theirs#* }"
+  echo "ratio vs ffmpeg $(ratio "$theirs" "$parallel" 2)"
+}
+
+copy_case() {  # the 4CIF recording to MP4 without re-encoding
+  local dir="$work/4cif" wmv copy theirs
+  wmv=$(times_of "$bin/recast" --batch --to wmv --cbr "$kbps" "$dir/4cif.mp4")
+  copy=$(times_of "$bin/recast" --batch --to mp4 "$dir/4cif.mp4")
+  [ "$(frames_in "$dir/4cif.mp4_OUTPUT.MP4")" = 1500 ] || { echo "copy: frames missing" >&2; exit 1; }
+  theirs=$(times_of ffmpeg -v error -y -r 25 -i "$dir/el/4cif.h264" -f s16le -ar 8000 -ac 1 \
+    -i "$dir/el/4cif.pcm" -c:v copy -c:a aac -ar 16000 -ac 1 "$dir/ffmpeg.mp4")
+  printf "copy      wall: recast --to mp4 %5.2f s  --to wmv %5.2f s  ffmpeg -c:v copy %5.2f s  " \
+    "${copy%% *}" "${wmv%% *}" "${theirs%% *}"
+  echo "speed-up vs WMV $(ratio "$wmv" "$copy")  ratio vs ffmpeg $(ratio "$theirs" "$copy")"
+  printf "copy      cpu:  recast --to mp4 %5.2f s  --to wmv %5.2f s  ffmpeg -c:v copy %5.2f s  " \
+    "${copy#* }" "${wmv#* }" "${theirs#* }"
+  echo "speed-up vs WMV $(ratio "$wmv" "$copy" 2)  ratio vs ffmpeg $(ratio "$theirs" "$copy" 2)"
+}
+
 run_case cif mpeg4 352x288 120 0x1011 m4v
 run_case 4cif h264 704x576 60 0x7110 h264
+copy_case
+folder_case

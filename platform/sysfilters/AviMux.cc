@@ -6,6 +6,7 @@
 #include <new>
 
 #include "AviMuxPins.h"
+#include "ByteDelivery.h"
 #include "DebugOutput.h"
 #include "Seeking.h"
 #include "SysFilterIds.h"
@@ -204,24 +205,5 @@ HRESULT AviMux::EndOfStream(AviMuxInputPin* pin) {
 }
 
 HRESULT AviMux::WriteAt(int64_t position, const uint8_t* data, int length) {
-  while (length > 0) {
-    IMediaSample* sample = nullptr;
-    HRESULT hr = m_pOutput->GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
-    if (FAILED(hr)) return hr;
-    BYTE* buffer = nullptr;
-    sample->GetPointer(&buffer);
-    const int chunk = std::min(length, static_cast<int>(sample->GetSize()));
-    std::memcpy(buffer, data, chunk);
-    sample->SetActualDataLength(chunk);
-    REFERENCE_TIME start = position;
-    REFERENCE_TIME stop = position + chunk;
-    sample->SetTime(&start, &stop);
-    hr = m_pOutput->Deliver(sample);
-    sample->Release();
-    if (hr != S_OK) return FAILED(hr) ? hr : E_FAIL;
-    position += chunk;
-    data += chunk;
-    length -= chunk;
-  }
-  return S_OK;
+  return DeliverBytesAt(*m_pOutput, position, data, length);
 }

@@ -5,6 +5,8 @@
 #include "AudioRenderer.h"
 #include "AviDecompressor.h"
 #include "AviMux.h"
+#include "CopyMux.h"
+#include "CopyMuxIds.h"
 #include "FileWriter.h"
 #include "MapperInterfaces.h"
 #include "MapperRegistration.h"
@@ -32,6 +34,11 @@ const AMOVIESETUP_PIN kAudioRendererPins[] = {
 const AMOVIESETUP_PIN kAviMuxPins[] = {
     {u"Input", FALSE, FALSE, FALSE, TRUE, &CLSID_NULL, nullptr, Count(kAnyTypes), kAnyTypes},
     {u"Output", FALSE, TRUE, FALSE, FALSE, &CLSID_NULL, nullptr, Count(kAviStream), kAviStream}};
+const REGPINTYPES kByteStream[] = {{&MEDIATYPE_Stream, &MEDIASUBTYPE_NULL}};
+const AMOVIESETUP_PIN kCopyMuxPins[] = {
+    {kCopyMuxVideoPin, FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, nullptr, Count(kAnyTypes), kAnyTypes},
+    {kCopyMuxAudioPin, FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, nullptr, Count(kAnyTypes), kAnyTypes},
+    {u"Out", FALSE, TRUE, FALSE, FALSE, &CLSID_NULL, nullptr, Count(kByteStream), kByteStream}};
 const AMOVIESETUP_PIN kFileWriterPins[] = {
     {u"in", FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, nullptr, Count(kAnyTypes), kAnyTypes}};
 const AMOVIESETUP_PIN kAviDecPins[] = {
@@ -47,6 +54,10 @@ const AMOVIESETUP_FILTER kAudioRendererSetup = {&CLSID_AudioRender, kAudioRender
 // The multiplexer and the writer are only ever placed by hand.
 const AMOVIESETUP_FILTER kAviMuxSetup = {&CLSID_AviDest, kAviMuxName, MERIT_DO_NOT_USE,
                                          Count(kAviMuxPins), kAviMuxPins};
+const AMOVIESETUP_FILTER kMp4MuxSetup = {&CLSID_Mp4Mux, kMp4MuxName, MERIT_DO_NOT_USE,
+                                         Count(kCopyMuxPins), kCopyMuxPins};
+const AMOVIESETUP_FILTER kMatroskaMuxSetup = {&CLSID_MatroskaMux, kMatroskaMuxName,
+                                              MERIT_DO_NOT_USE, Count(kCopyMuxPins), kCopyMuxPins};
 const AMOVIESETUP_FILTER kFileWriterSetup = {&CLSID_FileWriter, kFileWriterName, MERIT_DO_NOT_USE,
                                              Count(kFileWriterPins), kFileWriterPins};
 const AMOVIESETUP_FILTER kAviDecSetup = {&CLSID_AVIDec, kAviDecompressorName, MERIT_NORMAL,
@@ -57,14 +68,18 @@ const CFactoryTemplate g_Templates[] = {
     {kAudioRendererName, &CLSID_AudioRender, AudioRenderer::CreateInstance, &kAudioRendererSetup},
     {kAviMuxName, &CLSID_AviDest, AviMux::CreateInstance, &kAviMuxSetup},
     {kFileWriterName, &CLSID_FileWriter, FileWriter::CreateInstance, &kFileWriterSetup},
-    {kAviDecompressorName, &CLSID_AVIDec, AviDecompressor::CreateInstance, &kAviDecSetup}};
+    {kAviDecompressorName, &CLSID_AVIDec, AviDecompressor::CreateInstance, &kAviDecSetup},
+    {kMp4MuxName, &CLSID_Mp4Mux, CopyMux::CreateMp4, &kMp4MuxSetup},
+    {kMatroskaMuxName, &CLSID_MatroskaMux, CopyMux::CreateMatroska, &kMatroskaMuxSetup}};
 
 const AMCategorizedTemplate kRegistrations[] = {
     {&g_Templates[0], &CLSID_LegacyAmFilterCategory},
     {&g_Templates[1], &CLSID_AudioRendererCategory},
     {&g_Templates[2], &CLSID_LegacyAmFilterCategory},
     {&g_Templates[3], &CLSID_LegacyAmFilterCategory},
-    {&g_Templates[4], &CLSID_LegacyAmFilterCategory}};
+    {&g_Templates[4], &CLSID_LegacyAmFilterCategory},
+    {&g_Templates[5], &CLSID_LegacyAmFilterCategory},
+    {&g_Templates[6], &CLSID_LegacyAmFilterCategory}};
 
 }  // namespace
 

@@ -190,6 +190,7 @@ TEST_F(ConvertBatch, SameNamesInTwoFoldersGetNumberedOutputs) {
 }
 
 // Ctrl-C stops the running job as the Stop button does; the writer closes a file that plays.
+// One file at a time, so the second is never started.
 TEST_F(ConvertBatch, InterruptStopsTheJobWithHandStop) {
   const fs::path first = dir_ / "long.mp4";
   const fs::path second = dir_ / "next.mp4";
@@ -204,7 +205,7 @@ TEST_F(ConvertBatch, InterruptStopsTheJobWithHandStop) {
   ProcessOptions interrupt;
   interrupt.interruptWhen = output.string() + ".part";
   interrupt.interruptAtBytes = kWriterBufferBytes;
-  const ProcessResult run = Batch({first.string(), second.string()}, interrupt);
+  const ProcessResult run = Batch({"-j", "1", first.string(), second.string()}, interrupt);
   EXPECT_EQ(1, run.status);
   EXPECT_NE(std::string::npos, run.out.find("Hand Stop")) << run.out << run.err;
   EXPECT_NE(std::string::npos, run.out.find("1 Not converted")) << run.out;
@@ -243,7 +244,7 @@ class ConvertFailures : public ConvertBatch, public ::testing::WithParamInterfac
     return source;
   }
   FailedRun Convert(const std::vector<fs::path>& sources, const ProcessOptions& options) {
-    std::vector<std::string> args{"--to", GetParam()};
+    std::vector<std::string> args{"-j", "1", "--to", GetParam()};
     for (const fs::path& source : sources) args.push_back(source.string());
     const auto start = std::chrono::steady_clock::now();
     ProcessResult run = Batch(args, options);
@@ -311,7 +312,8 @@ TEST_F(ConvertBatch, CapitalEndingsAreFoundInAFolder) {
 
 TEST_F(ConvertBatch, UsageErrorsExitWithTwo) {
   EXPECT_EQ(2, Batch({}).status);
-  EXPECT_EQ(2, Batch({"--to", "mkv", "x.mp4"}).status);
+  EXPECT_EQ(2, Batch({"--to", "mov", "x.mp4"}).status);
+  EXPECT_EQ(2, Batch({"-j", "0", "x.mp4"}).status);
   EXPECT_EQ(2, Batch({"--cbr", "500", "--vbr", "80", "x.mp4"}).status);
   EXPECT_EQ(2, Batch({"--vbr", "120", "x.mp4"}).status);
   EXPECT_EQ(2, Batch({"--size", "huge", "x.mp4"}).status);

@@ -29,7 +29,7 @@ TEST(FfdshowSettingsTest, DefaultsWithoutAKeyAndRangesForDamagedValues) {
   EXPECT_EQ(VideoEncoderSettings::kMinBitRate, damaged.bitRateKbps);
   EXPECT_EQ(VideoEncoderSettings::kMaxQuantizer, damaged.quantizer);
   EXPECT_EQ(1u, damaged.keyInterval);
-  EXPECT_EQ(1u, damaged.threads);
+  EXPECT_EQ(VideoEncoderSettings{}.threads, damaged.threads);
   EXPECT_EQ("FMP4", damaged.fourCC);
   EXPECT_EQ(AudioProcessorSettings::kMinRate, AudioProcessorSettings::Load().resampleRate);
 }

@@ -31,7 +31,7 @@ bool IsRecorderMagic(uint32_t magic) {
          magic == recorder::kMagic4MSH;
 }
 
-HRESULT ReadHeader(int fd, recorder::FileHeader& header) {
+HRESULT ReadHeader(int fd, recorder::FileHeader& header, Sha256& hasher) {
   uint8_t bytes[recorder::kFileHeaderSize];
   ssize_t got;
   do {
@@ -41,6 +41,7 @@ HRESULT ReadHeader(int fd, recorder::FileHeader& header) {
   const auto parsed = recorder::ParseFileHeader(recorder::ByteSpan(bytes, static_cast<size_t>(got)));
   if (!parsed || !IsRecorderMagic(parsed->magic)) return VFW_E_UNKNOWN_FILE_TYPE;
   header = *parsed;
+  hasher.Update(bytes, static_cast<size_t>(got));
   return S_OK;
 }
 
@@ -54,19 +55,22 @@ HRESULT FileIndex::Build(const std::string& path, FileIndex& index) {
   if (fstat(built.fd_, &info) != 0) return FromErrno(errno);
   if (!S_ISREG(info.st_mode)) return VFW_E_UNKNOWN_FILE_TYPE;
   built.fileSize_ = static_cast<uint64_t>(info.st_size);
-  HRESULT hr = ReadHeader(built.fd_, built.header_);
+  // The digest is taken from the bytes the index reads anyway, so it costs no pass of its own.
+  Sha256 hasher;
+  HRESULT hr = ReadHeader(built.fd_, built.header_, hasher);
   if (FAILED(hr)) return hr;
   posix_fadvise(built.fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-  hr = built.Scan();
+  hr = built.Scan(hasher);
   if (FAILED(hr)) return hr;
   index = std::move(built);
   return S_OK;
 }
 
-HRESULT FileIndex::Scan() {
+HRESULT FileIndex::Scan(Sha256& hasher) {
   GroupReader reader(fd_, fileSize_);
   if (!reader.Init()) return E_OUTOFMEMORY;
   reader.Seek(recorder::kFileHeaderSize);
+  reader.HashReads(hasher, recorder::kFileHeaderSize);
   GroupTiming timing(header_.systemType);
   FoundGroup found;
   for (;;) {
@@ -88,6 +92,7 @@ HRESULT FileIndex::Scan() {
     if (firstFrameDuration_ == 0 && times.videoBlocks > 0) firstFrameDuration_ = times.frameDuration;
     duration_ = std::max({duration_, times.VideoEnd(), times.AudioEnd()});
   }
+  if (hasher.Valid() && reader.HashedTo() == fileSize_) digest_ = hasher.Final();
   return groups_.empty() ? VFW_E_INVALID_FILE_FORMAT : S_OK;
 }
 
@@ -115,6 +120,7 @@ FileIndex& FileIndex::operator=(FileIndex&& other) noexcept {
     firstFrameDuration_ = other.firstFrameDuration_;
     largestGroupVideo_ = other.largestGroupVideo_;
     largestAudioPayload_ = other.largestAudioPayload_;
+    digest_ = other.digest_;
   }
   return *this;
 }

@@ -7,10 +7,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "HResult.h"
+#include "Sha256.h"
 #include "WinTypes.h"
 #include "recorder/StreamFormat.h"
 
@@ -50,11 +52,15 @@ class FileIndex {
   size_t LargestGroupVideo() const { return largestGroupVideo_; }
   size_t LargestAudioPayload() const { return largestAudioPayload_; }
 
+  // The SHA-256 of the whole file, computed from the bytes the indexing read; nothing when
+  // the read did not cover the file in one sequence.
+  const std::optional<Sha256::Digest>& Digest() const { return digest_; }
+
   // The first group at or after `time` where playback may start; Groups().size() if none.
   size_t ResumeGroupAt(REFERENCE_TIME time) const;
 
  private:
-  HRESULT Scan();
+  HRESULT Scan(Sha256& hasher);
 
   int fd_ = -1;
   uint64_t fileSize_ = 0;
@@ -64,6 +70,7 @@ class FileIndex {
   REFERENCE_TIME firstFrameDuration_ = 0;
   size_t largestGroupVideo_ = 0;
   size_t largestAudioPayload_ = 0;
+  std::optional<Sha256::Digest> digest_;
 };
 
 }  // namespace vendor

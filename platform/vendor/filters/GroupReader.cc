@@ -52,6 +52,10 @@ bool GroupReader::Refill() {
     readError_ = true;
     return false;
   }
+  if (hasher_ && next == hashedTo_) {
+    hasher_->Update(buffer_.get() + fill_, static_cast<size_t>(got));
+    hashedTo_ += static_cast<uint64_t>(got);
+  }
   fill_ += static_cast<size_t>(got);
   // Let the system fetch what comes next while these bytes are parsed and delivered.
   posix_fadvise(fd_, static_cast<off_t>(next + static_cast<uint64_t>(got)),

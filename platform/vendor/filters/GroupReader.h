@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "Sha256.h"
 #include "recorder/StreamFormat.h"
 
 namespace vendor {
@@ -44,6 +45,14 @@ class GroupReader {
   // the file ended before the size it had when reading began.
   [[nodiscard]] Step Next(FoundGroup& out);
 
+  // Feeds `hasher` (kept by the caller) every byte read from file offset `from` on, as long
+  // as each read continues where the last one ended; HashedTo says how far that got.
+  void HashReads(Sha256& hasher, uint64_t from) {
+    hasher_ = &hasher;
+    hashedTo_ = from;
+  }
+  uint64_t HashedTo() const { return hashedTo_; }
+
  private:
   // Moves the unparsed bytes to the front and reads more after them; false when nothing more
   // could be read (end of file or a read error, see readError_).
@@ -59,6 +68,8 @@ class GroupReader {
   size_t fill_ = 0;            // bytes in buffer_
   bool damaged_ = false;       // something was skipped since the last group handed out
   bool readError_ = false;
+  Sha256* hasher_ = nullptr;
+  uint64_t hashedTo_ = 0;  // the end of the bytes hashed so far
 };
 
 }  // namespace vendor

@@ -26,6 +26,8 @@ RecorderFileSource::~RecorderFileSource() {
 
 HRESULT RecorderFileSource::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   if (riid == IID_IFileSourceFilter) return GetInterface(static_cast<IFileSourceFilter*>(this), ppv);
+  if (riid == IID_IRecorderSourceAudit)
+    return GetInterface(static_cast<IRecorderSourceAudit*>(this), ppv);
   if (riid == IID_IMediaSeeking) {
     CAutoLock lock(&m_lock);
     if (!seeking_) return E_NOINTERFACE;  // nothing to seek before a file is loaded
@@ -93,6 +95,26 @@ HRESULT RecorderFileSource::GetCurFile(LPOLESTR* ppszFileName, AM_MEDIA_TYPE* pm
   std::copy(fileName_.begin(), fileName_.end(), copy);
   copy[fileName_.size()] = 0;
   *ppszFileName = copy;
+  return S_OK;
+}
+
+HRESULT RecorderFileSource::GetFileDigest(BYTE digest[kRecorderDigestSize], ULONGLONG* size) {
+  if (!digest || !size) return E_POINTER;
+  CAutoLock lock(&m_lock);
+  if (!index_.Loaded()) return E_UNEXPECTED;
+  const std::optional<Sha256::Digest>& taken = index_.Digest();
+  if (!taken) return E_FAIL;
+  std::copy(taken->begin(), taken->end(), digest);
+  *size = index_.FileSize();
+  return S_OK;
+}
+
+HRESULT RecorderFileSource::GetDeliveredCounts(ULONGLONG* frames, ULONGLONG* audioBlocks) {
+  if (!frames || !audioBlocks) return E_POINTER;
+  CAutoLock lock(&m_lock);
+  if (!streamer_) return E_UNEXPECTED;
+  *frames = streamer_->DeliveredFrames();
+  *audioBlocks = streamer_->DeliveredAudioBlocks();
   return S_OK;
 }
 

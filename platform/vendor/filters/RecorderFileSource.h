@@ -17,6 +17,7 @@
 #include "ControlInterfaces.h"
 #include "FileIndex.h"
 #include "Filter.h"
+#include "RecorderSourceAudit.h"
 #include "SourcePin.h"
 #include "SourceStreamer.h"
 
@@ -24,7 +25,9 @@ namespace vendor {
 
 class FileSourceSeeking;
 
-class RecorderFileSource final : public CBaseFilter, public IFileSourceFilter {
+class RecorderFileSource final : public CBaseFilter,
+                                 public IFileSourceFilter,
+                                 public IRecorderSourceAudit {
  public:
   static CUnknown* CreateInstance(IUnknown* outer, HRESULT* phr);
   ~RecorderFileSource() override;
@@ -45,6 +48,11 @@ class RecorderFileSource final : public CBaseFilter, public IFileSourceFilter {
   // that cannot be played fails with the codes of FileIndex::Build.
   HRESULT Load(LPCOLESTR pszFileName, const AM_MEDIA_TYPE* pmt) override;
   HRESULT GetCurFile(LPOLESTR* ppszFileName, AM_MEDIA_TYPE* pmt) override;
+
+  // IRecorderSourceAudit: the digest taken while Load indexed the file, and the counts the
+  // streaming thread keeps. E_FAIL when the indexing read did not cover the whole file.
+  HRESULT GetFileDigest(BYTE digest[kRecorderDigestSize], ULONGLONG* size) override;
+  HRESULT GetDeliveredCounts(ULONGLONG* frames, ULONGLONG* audioBlocks) override;
 
   const FileIndex& Index() const { return index_; }
 

@@ -13,6 +13,7 @@ using namespace recorder;
 namespace {
 
 constexpr double kNormalRate = 1.0;
+constexpr size_t kBlockLengthOffset = 16;  // the payload length word in a block header
 constexpr LONG ERROR_READ_FAULT = 30;  // the Win32 code for a device that cannot be read
 
 // Walks the blocks of one kind in a complete group, in group order.
@@ -52,7 +53,9 @@ void ReportSkippedBytes(uint64_t nextGroup) {
 
 SourceStreamer::SourceStreamer(SourcePin& video, SourcePin& audio) {
   video_.pin = &video;
+  video_.delivered = &deliveredFrames_;
   audio_.pin = &audio;
+  audio_.delivered = &deliveredAudioBlocks_;
 }
 
 SourceStreamer::~SourceStreamer() { Exit(); }
@@ -136,6 +139,10 @@ void SourceStreamer::EndRun() {
 
 void SourceStreamer::DeliverGroup(const GroupView& group, const GroupTimes& times) {
   BlockCursor audioBlocks(group, IsAudioBlockType);
+  BlockCursor videoBlocks(group, IsVideoBlockType);
+  const VideoSamplePrefix prefix =
+      VideoSamplePrefix::ForGroup(group.header, static_cast<uint32_t>(CountBlocks(group).video));
+  earlierFrames_.clear();
   int audio = 0;
   int video = 0;
   // Commands are looked for between groups: a state change or seek makes every delivery
@@ -149,37 +156,42 @@ void SourceStreamer::DeliverGroup(const GroupView& group, const GroupTimes& time
       if (audio_.live) DeliverAudio(*block, audioStart);
       ++audio;
     } else {
+      const std::optional<BlockView> block = videoBlocks.Next();
+      if (!block) return;
       ++video;
-      if (video_.live) DeliverVideo(group, static_cast<uint32_t>(video), videoStart,
-                                    videoStart + times.frameDuration);
+      if (video_.live) DeliverVideo(prefix, *block, videoStart, videoStart + times.frameDuration);
+      earlierFrames_.push_back(block->start);
     }
   }
 }
 
-void SourceStreamer::DeliverVideo(const GroupView& group, uint32_t index, REFERENCE_TIME start,
-                                  REFERENCE_TIME stop) {
+// A video sample carries the group's prefix with this frame's index, then one block per frame
+// of the group up to this one. The frames before it go as their block headers with a length
+// of 0: the index still finds the frame by counting blocks, and each sample copies only its
+// own frame, so a long group costs the same per frame as a short one.
+void SourceStreamer::DeliverVideo(VideoSamplePrefix prefix, const BlockView& frame,
+                                  REFERENCE_TIME start, REFERENCE_TIME stop) {
   IMediaSample* sample = GetSample(video_);
   if (!sample) return;
   BYTE* data = nullptr;
   sample->GetPointer(&data);
   const size_t capacity = static_cast<size_t>(sample->GetSize());
-  const BlockCounts counts = CountBlocks(group);
-  VideoSamplePrefix prefix = VideoSamplePrefix::ForGroup(group.header, counts.video);
-  prefix.index = index;
-  size_t length = kVideoSamplePrefixSize;
-  bool fits = capacity >= length;
-  if (fits) prefix.WriteTo(data);
-  BlockCursor blocks(group, IsVideoBlockType);
-  for (auto block = blocks.Next(); block && fits; block = blocks.Next()) {
-    fits = capacity - length >= block->Size();
-    if (fits) std::memcpy(data + length, block->start, block->Size());
-    length += block->Size();
-  }
-  if (!fits) {
-    OutputDebugStringA("Recorder File Source: video sample too small for its group\n");
+  const size_t length =
+      kVideoSamplePrefixSize + earlierFrames_.size() * kBlockHeaderSize + frame.Size();
+  if (capacity < length) {
+    OutputDebugStringA("Recorder File Source: video sample too small for its frame\n");
     sample->Release();
     return;
   }
+  prefix.index = static_cast<uint32_t>(earlierFrames_.size() + 1);
+  prefix.WriteTo(data);
+  BYTE* out = data + kVideoSamplePrefixSize;
+  for (const uint8_t* earlier : earlierFrames_) {
+    std::memcpy(out, earlier, kBlockHeaderSize);
+    wl32(out + kBlockLengthOffset, 0);
+    out += kBlockHeaderSize;
+  }
+  std::memcpy(out, frame.start, frame.Size());
   sample->SetActualDataLength(static_cast<LONG>(length));
   Send(video_, sample, start, stop);
 }
@@ -219,8 +231,10 @@ void SourceStreamer::Send(Output& output, IMediaSample* sample, REFERENCE_TIME s
   output.discontinuity = false;
   // S_FALSE: the downstream filter wants no more samples in this run (flushing or ended). A
   // downstream that stops before this thread hears of it refuses with its state; any other
-  // failure means it could not take them, which ends the run for both streams.
+  // failure means it could not take them, which ends the run for both streams. Only samples
+  // taken with S_OK count as delivered.
   const HRESULT hr = output.pin->Deliver(sample);
+  if (hr == S_OK) output.delivered->fetch_add(1, std::memory_order_relaxed);
   if (hr != S_OK) output.live = false;
   if (FAILED(hr) && !IsStopping(hr) && SUCCEEDED(error_)) error_ = hr;
   sample->Release();

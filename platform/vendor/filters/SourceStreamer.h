@@ -12,13 +12,17 @@
 // filters downstream, so a thread waiting for a buffer or in Deliver returns to look.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "AMThread.h"
 #include "FileIndex.h"
 #include "GroupReader.h"
 #include "GroupTiming.h"
 #include "SourcePin.h"
+#include "recorder/RecorderMediaTypes.h"
 
 namespace vendor {
 
@@ -47,12 +51,19 @@ class SourceStreamer final : public CAMThread {
   // Ends the thread.
   void Exit();
 
+  // Samples delivered downstream since the streamer was made, over every run.
+  uint64_t DeliveredFrames() const { return deliveredFrames_.load(std::memory_order_relaxed); }
+  uint64_t DeliveredAudioBlocks() const {
+    return deliveredAudioBlocks_.load(std::memory_order_relaxed);
+  }
+
  private:
   // One output during a run.
   struct Output {
     SourcePin* pin = nullptr;
     bool live = false;           // connected and not refused yet in this run
     bool discontinuity = false;  // the next sample is the first of the run
+    std::atomic<uint64_t>* delivered = nullptr;  // counted for the integrity report
   };
 
   // Why the run in progress ended early; S_OK while it did not.
@@ -61,8 +72,8 @@ class SourceStreamer final : public CAMThread {
   DWORD ThreadProc() override;
   void Run(const PlayRange& range);
   void DeliverGroup(const recorder::GroupView& group, const GroupTimes& times);
-  void DeliverVideo(const recorder::GroupView& group, uint32_t index, REFERENCE_TIME start,
-                    REFERENCE_TIME stop);
+  void DeliverVideo(recorder::VideoSamplePrefix prefix, const recorder::BlockView& frame,
+                    REFERENCE_TIME start, REFERENCE_TIME stop);
   void DeliverAudio(const recorder::BlockView& block, REFERENCE_TIME start);
   // An empty sample of `output`, or nullptr (the output is then dead for this run).
   IMediaSample* GetSample(Output& output);
@@ -73,7 +84,13 @@ class SourceStreamer final : public CAMThread {
   Output audio_;
   const FileIndex* index_ = nullptr;  // set by Prepare while the thread does not exist
   std::unique_ptr<GroupReader> reader_;  // used by the thread only
+  // The block headers of the current group's frames delivered so far (thread only); its
+  // capacity stays from group to group, so delivering a frame allocates nothing.
+  std::vector<const uint8_t*> earlierFrames_;
   PlayRange next_;  // written by Play before the command, read by the thread on receiving it
+  // Written by the thread, read by anyone.
+  std::atomic<uint64_t> deliveredFrames_{0};
+  std::atomic<uint64_t> deliveredAudioBlocks_{0};
 };
 
 }  // namespace vendor

@@ -96,6 +96,66 @@ TEST(RecorderFileSource, SamplesCarryThePrefixesAndTheClockRules) {
   }
 }
 
+// Each sample copies only its own frame: the frames before it in the group are empty blocks,
+// so the frame block ends the sample whatever its index.
+TEST(RecorderFileSource, VideoSamplesCarryOnlyTheirOwnFrame) {
+  recgen::Options options = SmallRecording("own-frame.264");
+  options.frames = 30;
+  recgen::WriteRecording(options);
+  FilterChain chain;
+  ASSERT_EQ(S_OK, chain.Load(options.output));
+  chain.Connect(Decoders::None);
+  chain.Play();
+  for (const ReceivedSample& sample : chain.VideoSink().Samples()) {
+    const auto block = recorder::FrameBlockOfVideoSample(sample.bytes);
+    ASSERT_TRUE(block);
+    EXPECT_GT(block->PayloadSize(), 0u);
+    EXPECT_EQ(sample.bytes.data() + sample.bytes.size(), block->end);
+    EXPECT_EQ(recorder::kVideoSamplePrefixSize +
+                  (PrefixOf(sample).index - 1) * recorder::kBlockHeaderSize + block->Size(),
+              sample.bytes.size());
+  }
+}
+
+// The audit interface: the digest of every byte of the file, damage included, taken while the
+// file was indexed, and the samples the pins delivered.
+TEST(RecorderFileSource, AuditGivesTheFileDigestAndTheDeliveredCounts) {
+  recgen::Options options = SmallRecording("audit.264");
+  options.frames = 60;
+  options.audioCode = recorder::kAudioG711U;
+  options.damage.garbageBytes = 77;
+  options.damage.truncateBytes = 30;
+  recgen::WriteRecording(options);
+  std::ifstream in(options.output, std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+  Sha256 whole;
+  whole.Update(bytes.data(), bytes.size());
+  const Sha256::Digest expected = whole.Final();
+
+  FilterChain chain;
+  ASSERT_EQ(S_OK, chain.Load(options.output));
+  IRecorderSourceAudit* audit = nullptr;
+  ASSERT_EQ(S_OK, chain.Source().QueryInterface(IID_IRecorderSourceAudit,
+                                                reinterpret_cast<void**>(&audit)));
+  Sha256::Digest digest{};
+  ULONGLONG size = 0;
+  ASSERT_EQ(S_OK, audit->GetFileDigest(digest.data(), &size));
+  EXPECT_EQ(Sha256::Hex(expected), Sha256::Hex(digest));
+  EXPECT_EQ(bytes.size(), size);
+
+  chain.Connect(Decoders::None);
+  chain.Play();
+  ULONGLONG frames = 0;
+  ULONGLONG audioBlocks = 0;
+  ASSERT_EQ(S_OK, audit->GetDeliveredCounts(&frames, &audioBlocks));
+  EXPECT_EQ(chain.VideoSink().Samples().size(), frames);
+  EXPECT_EQ(chain.AudioSink().Samples().size(), audioBlocks);
+  EXPECT_GT(frames, 0u);
+  EXPECT_EQ(E_POINTER, audit->GetDeliveredCounts(nullptr, &audioBlocks));
+  audit->Release();
+}
+
 TEST(RecorderFileSource, DurationCoversTheWholeFile) {
   recgen::Options options = SmallRecording("duration.qrl");
   options.audioCode = recorder::kAudioG722_24;
