@@ -13,7 +13,9 @@ const char* const kUsage =
     "              [--fault METHOD:KIND[=VALUE]]... [--close-media-after BYTES]\n"
     "              [--close-control-after BYTES]\n"
     "  METHOD is SETUP, PLAY, PAUSE, TEARDOWN, OPTIONS, ANNOUNCE (the keep-alive) or *;\n"
-    "  KIND is status=CODE, delay=MS, silent[=N answered first], malformed or oversized.\n"
+    "  KIND is status=CODE, delay=MS, silent[=N answered first], malformed, oversized,\n"
+    "  late=MS (answered after later requests), stale (an old CSeq's answer first) or\n"
+    "  redirect=N (SETUP: N redirects before serving).\n"
     "Prints \"recsim listening on port N\" once it accepts connections.\n";
 
 namespace {
