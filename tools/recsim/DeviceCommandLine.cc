@@ -8,7 +8,7 @@ const char* const kDeviceUsage =
     "recorder device: [--recorder-port N] [--user NAME:PASSWORD]... [--channel N=FILE]...\n"
     "              [--substream N=FILE]... [--span N:YYYYMMDDhhmmss_YYYYMMDDhhmmss=FILE]...\n"
     "              [--legacy [--legacy-port N]] [--device-fault KIND]...\n"
-    "  KIND is refuse-login, stall-after=BYTES, drop-after=BYTES, bad-magic or\n"
+    "  KIND is refuse-login, silent, stall-after=BYTES, drop-after=BYTES, bad-magic or\n"
     "  short-header.\n"
     "  Prints \"recsim recorder port N\" and \"recsim legacy port N\" before the line above.\n";
 
@@ -58,6 +58,7 @@ bool Fault(const std::string& value, DeviceFaults& faults) {
   if (equals == std::string::npos) {
     if (kind == "refuse-login") return faults.refuseLogin = true;
     if (kind == "bad-magic") return faults.badMagic = true;
+    if (kind == "silent") return faults.silent = true;
     if (kind == "short-header") return faults.shortHeader = true;
     return false;
   }

@@ -1,7 +1,7 @@
 // The device side's command-line options:
 //   --recorder-port N  --user NAME:PASSWORD  --channel N=FILE  --substream N=FILE
 //   --span N:YYYYMMDDhhmmss_YYYYMMDDhhmmss=FILE  --legacy  --legacy-port N
-//   --device-fault refuse-login|stall-after=BYTES|drop-after=BYTES|bad-magic|short-header
+//   --device-fault refuse-login|silent|stall-after=BYTES|drop-after=BYTES|bad-magic|short-header
 #pragma once
 
 #include <string>

@@ -23,6 +23,7 @@ struct SpanRecording {
 // Misbehaviour of the device side, for the SDK's and the source filter's failure paths.
 struct DeviceFaults {
   bool refuseLogin = false;   // every login (and legacy start) refused as "busy"
+  bool silent = false;        // connections are accepted and never answered
   uint64_t stallAfter = 0;    // stream bytes after which a stream sends nothing more; 0 never
   uint64_t dropAfter = 0;     // stream bytes after which a stream connection closes; 0 never
   bool badMagic = false;      // headers carry the magic "4MSH"

@@ -56,6 +56,7 @@ DeviceServer::DeviceServer(const DeviceOptions& options, const std::string& root
 DeviceServer::~DeviceServer() { service_.reset(); }
 
 void DeviceServer::Serve(int fd, const std::atomic<bool>& stop) {
+  if (options_.faults.silent) return IgnoreUntilClosed(fd, stop);
   Frame request;
   if (!devicewire::ReadFrame(fd, request)) return;
   if (request.type == devicewire::kLogin)

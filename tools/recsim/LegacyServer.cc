@@ -57,6 +57,7 @@ std::shared_ptr<const RecordingFile> LegacyServer::Accept(const Frame& start, ui
 }
 
 void LegacyServer::Serve(int fd, const std::atomic<bool>& stop) {
+  if (options_.faults.silent) return IgnoreUntilClosed(fd, stop);
   Frame request;
   if (!devicewire::ReadFrame(fd, request)) return;
   uint32_t error = 0;

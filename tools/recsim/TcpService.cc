@@ -4,6 +4,14 @@
 
 namespace recsim {
 
+void IgnoreUntilClosed(int fd, const std::atomic<bool>& stop) {
+  char bytes[512];
+  while (!stop) {
+    if (WaitReadable(fd, std::chrono::milliseconds(50)) && ::recv(fd, bytes, sizeof bytes, 0) <= 0)
+      return;
+  }
+}
+
 std::unique_ptr<TcpService> TcpService::Start(uint16_t port, Handler handler,
                                               std::string& error) {
   UniqueFd listener = ListenTcp(port);

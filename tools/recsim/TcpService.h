@@ -15,6 +15,10 @@
 
 namespace recsim {
 
+// Reads and drops whatever arrives until the peer closes or `stop` is set: a device that
+// takes requests and never answers.
+void IgnoreUntilClosed(int fd, const std::atomic<bool>& stop);
+
 class TcpService {
  public:
   using Handler = std::function<void(int fd, const std::atomic<bool>& stop)>;

@@ -16,13 +16,14 @@ std::unique_ptr<SdkStream> SdkStream::Open(const SdkLogin& login, StreamKind kin
   }
   devicewire::SetReceiveTimeout(fd, kAnswerTimeout);
   Frame answer;
-  devicewire::PayloadReader reader(answer.payload);
-  std::optional<uint32_t> remoteId;
-  if (Request(fd, type, request, answer, error)) {
-    reader = devicewire::PayloadReader(answer.payload);
-    if (!(remoteId = reader.U32())) error = RNS_ERR_NETWORK;
+  if (!Request(fd, type, request, answer, error)) {
+    ::close(fd);
+    return nullptr;
   }
+  devicewire::PayloadReader reader(answer.payload);
+  const auto remoteId = reader.U32();
   if (!remoteId) {
+    error = RNS_ERR_NETWORK;
     ::close(fd);
     return nullptr;
   }

@@ -3,6 +3,8 @@
 // streams the caller holds a reference to, so a callback may call back into the library.
 #include "QrlClient.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
@@ -63,10 +65,11 @@ bool ValidBlock(const QLC_STARTBLOCK* block) {
 
 // Connects to the first port that takes the connection and asks for the stream.
 int OpenConnection(const QLC_STARTBLOCK& block, qrlclient::PortPair ports,
-                   std::chrono::milliseconds timeout) {
+                   std::chrono::milliseconds timeout, int ttl) {
   for (const uint16_t port : {ports.first, ports.second}) {
     const int fd = devicewire::ConnectTcp(block.host, port, timeout);
     if (fd < 0) continue;
+    ::setsockopt(fd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
     devicewire::SetReceiveTimeout(fd, timeout);
     devicewire::PayloadWriter request;
     request.U8(block.channel).U8(block.protocol).U8(block.streamKind)
@@ -147,13 +150,15 @@ QLC_API LONG QLC_ClientStart_Other(QLC_STARTBLOCK* block, QLC_DataCallBack callB
   Tables& tables = Shared();
   qrlclient::PortPair ports;
   std::chrono::milliseconds timeout;
+  int ttl = 0;
   {
     std::lock_guard guard(tables.lock);
     if (tables.startupCount == 0) return -1;
     ports = qrlclient::PortsFromEnvironment(tables.ports);
     timeout = tables.connectTimeout;
+    ttl = tables.ttl;
   }
-  const int fd = OpenConnection(*block, ports, timeout);
+  const int fd = OpenConnection(*block, ports, timeout, ttl);
   if (fd < 0) return -1;
   auto stream = std::make_shared<Stream>();
   stream->callBack = callBack;

@@ -61,12 +61,14 @@ QLC_API BOOL QLC_ClientSetNetPort(WORD firstPort, WORD secondPort);
 // `version` must be QLC_VERSION; `connectTimeout` is in tenths of a second (at least 1).
 QLC_API BOOL QLC_ClientStartup(DWORD version, DWORD connectTimeout);
 QLC_API BOOL QLC_ClientCleanup();
-// Time to live of the stream packets, 1 to 255.
+// Time to live of the packets of the streams started from now on, 1 to 255 (default 64).
 QLC_API BOOL QLC_ClientSetTTL(LONG ttl);
 
 // Connects and asks for the stream; returns its index (0 to 15) or -1.
 QLC_API LONG QLC_ClientStart_Other(QLC_STARTBLOCK* block, QLC_DataCallBack callBack);
+// Asks the recorder to send; once per stream.
 QLC_API BOOL QLC_ClientStartCapture(LONG streamIndex);
+// Ends the stream's data (its connection closes); the index stays held until QLC_ClientStop.
 QLC_API BOOL QLC_ClientStopCapture(LONG streamIndex);
 // Ends the stream and frees its index.
 QLC_API BOOL QLC_ClientStop(LONG streamIndex);

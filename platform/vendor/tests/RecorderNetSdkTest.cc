@@ -60,6 +60,9 @@ TEST_F(RecorderNetSdkTest, LoginChecksUserAndPasswordAndInvalidHandlesFail) {
 TEST_F(RecorderNetSdkTest, UnreachableOrRefusingRecorderFailsWithoutPasswordError) {
   EXPECT_EQ(Connect({"--device-fault", "refuse-login"}), -1);
   EXPECT_EQ(RNS_GetLastError(), RNS_ERR_BUSY);
+  // A recorder that never answers: the login gives up (after its 5 s) as a network error.
+  EXPECT_EQ(Connect({"--device-fault", "silent"}), -1);
+  EXPECT_EQ(RNS_GetLastError(), RNS_ERR_NETWORK);
   device_.reset();  // nothing listens on its port any more
   EXPECT_EQ(RNS_Login("127.0.0.1", 1, "admin", "12345", nullptr), -1);
   EXPECT_EQ(RNS_GetLastError(), RNS_ERR_CONNECT);
