@@ -12,7 +12,7 @@
 
 #include "Seeking.h"
 #include "Source.h"
-#include "StreamSession.h"
+#include "SessionHolder.h"
 
 namespace netsource {
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "RecorderPlaybackSession.h"
+#include "SessionHolder.h"
 #include "ServerSink.h"
 #include "ServerStreamSession.h"
 #include "recorder/Trace.h"
@@ -50,6 +51,22 @@ TEST(SessionArithmetic, TotalTimeGivesWholeSecondsAndTracesItsFields) {
   EXPECT_EQ(-1, sink.Opened());
   sink.OnPresentationOpened(1);
   EXPECT_EQ(1, sink.Opened());
+}
+
+TEST(SessionHolder, WithoutASessionEveryOperationFails) {
+  SessionHolder holder;
+  EXPECT_EQ(E_FAIL, holder.Bind(nullptr));
+  EXPECT_EQ(E_FAIL, holder.Run());
+  EXPECT_EQ(E_FAIL, holder.Pause());
+  EXPECT_EQ(E_FAIL, holder.Stop());
+  EXPECT_EQ(E_FAIL, holder.ChangeStart());
+  EXPECT_EQ(E_FAIL, holder.FillBuffer(nullptr));
+  uint8_t header[40];
+  EXPECT_EQ(E_FAIL, holder.GetHeader(header));
+  EXPECT_EQ(-1, holder.GetDuration());
+  EXPECT_EQ(0, holder.BeforeFill());
+  holder.AfterNoData();
+  holder.OnStreamStart();
 }
 
 }  // namespace
