@@ -132,7 +132,10 @@ InfoInput MainWindow::Facts() const {
   const std::string& path = snapshot_.currentRowPath;
   if (const auto found = facts_.find(path); found != facts_.end()) facts = found->second;
   if (!path.empty() && snapshot_.converterPath == path) facts.duration = snapshot_.duration;
-  if (previewOpen_ && preview_->Path() == path) facts.duration = preview_->Duration();
+  if (previewOpen_ && preview_->Path() == path) {
+    facts.duration = preview_->Duration();
+    preview_->VideoSize(facts.decodedWidth, facts.decodedHeight);
+  }
   return {snapshot_, facts};
 }
 

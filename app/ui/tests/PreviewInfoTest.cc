@@ -25,7 +25,7 @@ class PreviewInfoTest : public WindowTest {
 enum Field { kPath, kDuration, kRate, kFormat, kSize, kFrameRate };
 
 TEST_F(PreviewInfoTest, PlayPaintsPicturesStepMovesTheSliderPauseHoldsIt) {
-  const std::string source = Write("pv.mp4", 352, 288, 500);
+  const std::string source = Write("pv.mp4", 352, 288, 500, std::nullopt);
   AddFile(source);
   Click(kPreviewPlay);
   ASSERT_TRUE(WaitFor([&] { return Playing(); }));
