@@ -17,6 +17,8 @@ constexpr int kShareBase = 64;
 constexpr int kBorder = 2;
 const QColor kBarColour(0, 95, 140);
 const QColor kBarTrough(222, 232, 240);
+const QColor kSelectionTint(61, 127, 176, 60);
+const QColor kSelectionEdge(61, 127, 176);
 constexpr char kListStyle[] =
     "QTableView { background: #FFFFFF; gridline-color: #C8D8E4; selection-background-color: "
     "#3D7FB0; }"
@@ -42,14 +44,27 @@ std::array<int, 6> ColumnWidths(int listWidth, int scrollBarWidth) {
   return widths;
 }
 
-void ProgressDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                             const QModelIndex& index) const {
-  const QVariant value = index.data(Qt::UserRole + 1);
-  if (!value.isValid()) {
-    QStyledItemDelegate::paint(painter, option, index);
-    return;
+void CellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index) const {
+  const bool tint = (option.state & QStyle::State_Selected) && index.data(Qt::BackgroundRole).isValid();
+  QStyleOptionViewItem plain = option;
+  if (tint) plain.state &= ~QStyle::State_Selected;
+  const QVariant value = index.column() == kColumnProgress ? index.data(Qt::UserRole + 1) : QVariant();
+  if (value.isValid())
+    PaintProgress(painter, plain, index, value.toInt());
+  else
+    QStyledItemDelegate::paint(painter, plain, index);
+  if (tint) {
+    painter->fillRect(option.rect, kSelectionTint);
+    painter->setPen(kSelectionEdge);
+    painter->drawLine(option.rect.topLeft(), option.rect.topRight());
+    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
   }
-  const int percent = std::clamp(value.toInt(), 0, 100);
+}
+
+void CellDelegate::PaintProgress(QPainter* painter, const QStyleOptionViewItem& option,
+                                 const QModelIndex& index, int value) const {
+  const int percent = std::clamp(value, 0, 100);
   const QVariant background = index.data(Qt::BackgroundRole);
   painter->save();
   painter->fillRect(option.rect, background.isValid() ? background.value<QColor>() : Qt::white);
@@ -77,7 +92,7 @@ FileListView::FileListView(QWidget* parent) : QTableView(parent) {
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  setItemDelegateForColumn(kColumnProgress, new ProgressDelegate(this));
+  setItemDelegate(new CellDelegate(this));
   setStyleSheet(kListStyle);
   setIconSize(QSize(14, 14));
 }

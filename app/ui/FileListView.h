@@ -9,12 +9,18 @@
 
 namespace recast::ui {
 
-// Column 3: a bar as long as the percentage with "%d%%" over it; empty when cleared.
-class ProgressDelegate final : public QStyledItemDelegate {
+// Every cell: a selected row with coloured cells keeps its colours under a light tint, so the
+// converting row stays green while it is selected. Column 3: a bar as long as the percentage
+// with "%d%%" over it; empty when cleared.
+class CellDelegate final : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;
+
+ private:
+  void PaintProgress(QPainter* painter, const QStyleOptionViewItem& option,
+                     const QModelIndex& index, int value) const;
 };
 
 class FileListView final : public QTableView {

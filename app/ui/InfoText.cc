@@ -13,14 +13,18 @@ uint32_t EstimatedKbps(const InfoInput& input) {
   return EstimateSourceBitRate(fileSize, input.facts.duration) / kBitsPerKbit;
 }
 
-// The output size: the prepared job's when its converter holds this file, else what the Video
-// Set dialog says, else the decoded size.
+bool Prepared(const DriverSnapshot& d) {
+  return !d.currentRowPath.empty() && d.converterPath == d.currentRowPath;
+}
+
+// The output size: what the Video Set dialog holds for a prepared file (its defaults come from
+// that file), else the decoded size, else what the dialog holds from an earlier file.
 std::string OutputSize(const InfoInput& input) {
   const DriverSnapshot& d = input.driver;
-  if (d.converterPath == d.currentRowPath && d.outputWidth > 0)
-    return FormatSize(d.outputWidth, d.outputHeight);
-  if (d.settings.width > 0) return FormatSize(d.settings.width, d.settings.height);
-  return FormatSize(input.facts.decodedWidth, input.facts.decodedHeight);
+  if (Prepared(d) && d.settings.width > 0) return FormatSize(d.settings.width, d.settings.height);
+  if (Prepared(d) && d.outputWidth > 0) return FormatSize(d.outputWidth, d.outputHeight);
+  if (input.facts.decodedWidth > 0) return FormatSize(input.facts.decodedWidth, input.facts.decodedHeight);
+  return FormatSize(d.settings.width, d.settings.height);
 }
 
 InfoFields Common(const InfoInput& input) {
@@ -61,7 +65,8 @@ InfoFields PreviewPage(const InfoInput& input) {
   InfoFields fields = Common(input);
   // A quality is a quality, not a bit rate: it keeps its own format.
   if (d.cbr)
-    fields.rate = FormatBitRate(d.settings.bitRateKbps > 0 ? d.settings.bitRateKbps : EstimatedKbps(input));
+    fields.rate = FormatBitRate(Prepared(d) && d.settings.bitRateKbps > 0 ? d.settings.bitRateKbps
+                                                                        : EstimatedKbps(input));
   else
     fields.rate = FormatQuality(d.settings.quality);
   fields.size = OutputSize(input);

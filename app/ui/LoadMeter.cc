@@ -6,7 +6,7 @@
 namespace recast::ui {
 namespace {
 
-constexpr size_t kHistory = 60;
+constexpr size_t kHistory = 30;  // half a minute
 constexpr int kGridSteps = 4;
 const QColor kBackground(16, 32, 40);
 const QColor kGrid(40, 80, 90);

@@ -1,4 +1,5 @@
 // The preview, the information pages, the Source File Info dialog and the settings dialogs.
+#include <QStyle>
 #include <QTimer>
 
 #include "ControlIds.h"
@@ -94,8 +95,8 @@ void MainWindow::AttachPreview() {
 
 // The preview area is as wide as the tab pages and 4:3 high.
 void MainWindow::SizePreviewArea() {
-  const QRect tabs = pages_->geometry();
-  const int width = pages_->currentWidget() ? pages_->currentWidget()->width() : tabs.width();
+  const int frame = pages_->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+  const int width = pages_->width() - 2 * frame;
   const int height = (std::max(width, 5) - 5) / 4 * 3;
   const QRect area = previewArea_->geometry();
   previewArea_->setGeometry(area.x(), area.y(), width, std::min(height, area.height()));

@@ -14,6 +14,7 @@ extern "C" {
 #include "GraphConverter.h"
 #include "MainWindow.h"
 #include "StallMonitor.h"
+#include "TimedApplication.h"
 
 namespace recast::ui {
 namespace {
@@ -25,7 +26,10 @@ constexpr int kExitFailure = 1;
 void ReportStalls(const MainWindow& window) {
   const char* report = std::getenv("RECAST_STALL_REPORT");
   if (!report || std::string_view(report) != "1") return;
-  std::fprintf(stderr, "recast: longest window-thread stall %lld ms, longest driver call %lld ms\n",
+  std::fprintf(stderr,
+               "recast: longest event on the window's thread %lld ms, longest heartbeat gap %lld "
+               "ms, longest driver call %lld ms\n",
+               static_cast<long long>(TimedApplication::Instance()->LongestEventMs()),
                static_cast<long long>(window.Stalls()->LongestStallMs()),
                static_cast<long long>(window.LongestDriverCallMs()));
 }
@@ -39,7 +43,7 @@ MainWindow::FactoryMaker ConverterFactoryMaker() {
 }  // namespace
 
 int RunWindow(int argc, char** argv, const std::vector<std::string>& paths) {
-  QApplication app(argc, argv);
+  TimedApplication app(argc, argv);
   app.setApplicationName("Recast");
   const char* debug = std::getenv("RECAST_DEBUG");
   if (!debug || std::string_view(debug) != "1") av_log_set_level(AV_LOG_ERROR);

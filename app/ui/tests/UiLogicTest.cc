@@ -210,6 +210,9 @@ TEST(InfoTextTest, PagesAndDialogShowTheirFormats) {
   EXPECT_EQ("352 * 288", source.size);
   EXPECT_EQ("25fps", source.frameRate);
 
+  // Before the file is prepared the output size is the decoded one; afterwards the dialog's.
+  EXPECT_EQ("352 * 288", DestinationPage(input).size);
+  driver.converterPath = driver.currentRowPath;
   EXPECT_EQ("To WMV", DestinationPage(input).format);
   EXPECT_EQ("704 * 576", DestinationPage(input).size);
   EXPECT_EQ("Convert To WMV", FileInfoFields(input).format);
