@@ -1,12 +1,21 @@
 // The window over real conversions: adding files, the enabling of its commands as the driver
 // moves through its states, converting, stopping, failing files, the output kind, Help and
 // closing while a file converts.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
 #include <QLineEdit>
 #include <QRadioButton>
 
 #include "ControlIds.h"
 #include "DriverTexts.h"
+#include "FfdshowSettings.h"
 #include "MediaProbe.h"
 #include "WindowHarness.h"
 
@@ -212,6 +221,101 @@ TEST_F(MainWindowTest, ClosingWhileConvertingAsksOnceAndLeavesAPlayableFile) {
   const MediaSummary media = ProbeMedia(source + "_OUTPUT.WMV");
   ASSERT_TRUE(media.opened);
   EXPECT_GT(media.videoFrames, 0);
+}
+
+}  // namespace
+}  // namespace recast::ui::test
+
+namespace recast::ui::test {
+namespace {
+
+// Answers the next modal dialog of that name once it shows: `fill` edits it, then OK.
+void AnswerDialog(const QString& name, std::function<void(QDialog&)> fill) {
+  auto* timer = new QTimer;
+  timer->setInterval(20);
+  QObject::connect(timer, &QTimer::timeout, [timer, name, fill] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog || dialog->objectName() != name) return;
+    timer->stop();
+    timer->deleteLater();
+    fill(*dialog);
+    dialog->findChild<QPushButton*>("IDOK")->click();
+  });
+  timer->start();
+}
+
+class DialogsTest : public WindowTest {};
+
+TEST_F(DialogsTest, VideoSetEditsTheParametersTheNextJobUses) {
+  const std::string source = Write("vs.mp4", 352, 288, 50);
+  AddFile(source);
+  Window().OnRowClicked(0);
+  ASSERT_TRUE(WaitIdle());
+  bool shown = false;
+  AnswerDialog("VideoSet", [&](QDialog& dialog) {
+    shown = true;
+    // Prepared from the file: its size and estimated bit rate, CBR, WMV 9 only.
+    EXPECT_EQ("352", dialog.findChild<QLineEdit*>("1022")->text());
+    EXPECT_FALSE(dialog.findChild<QLineEdit*>("1050")->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QRadioButton*>("1021")->isEnabled());
+    dialog.findChild<QCheckBox*>("1030")->click();
+    auto* presets = dialog.findChild<QComboBox*>("1039");
+    presets->setCurrentIndex(1);
+    emit presets->activated(1);  // ".QCIF"
+    dialog.findChild<QLineEdit*>("1051")->setText("300");
+    emit dialog.findChild<QLineEdit*>("1051")->textEdited("300");
+  });
+  Click(ids::kVideoSet);
+  ASSERT_TRUE(WaitFor([&] { return shown && !Window().Busy() && Window().Snapshot().settings.width == 176; }));
+  EXPECT_EQ(144, Window().Snapshot().settings.height);
+  EXPECT_EQ(300u, Window().Snapshot().settings.bitRateKbps);
+
+  Click(ids::kStart);
+  ASSERT_TRUE(WaitState(ConvertState::Finished));
+  const MediaSummary media = ProbeMedia(source + "_OUTPUT.WMV");
+  ASSERT_TRUE(media.opened);
+  EXPECT_EQ(176, media.width);
+  EXPECT_EQ(144, media.height);
+}
+
+TEST_F(DialogsTest, AviVideoAndAudioSetStoreTheEncoderSettings) {
+  Click(ids::kAviRadio);
+  ASSERT_TRUE(WaitIdle());
+  AddFile(Write("avi.mp4", 352, 288, 50));
+  Window().OnRowClicked(0);
+  ASSERT_TRUE(WaitIdle());
+  AnswerDialog("VideoEncoderPage", [](QDialog& dialog) {
+    dialog.findChild<QSpinBox*>(kBitRateValue)->setValue(1234);
+    dialog.findChild<QSpinBox*>(kKeyIntervalValue)->setValue(50);
+  });
+  Click(ids::kVideoSet);
+  ASSERT_TRUE(WaitFor([] { return VideoEncoderSettings::Load().bitRateKbps == 1234; }));
+  EXPECT_EQ(50u, VideoEncoderSettings::Load().keyInterval);
+
+  AnswerDialog("AudioProcessorPage", [](QDialog& dialog) {
+    dialog.findChild<QSpinBox*>(kResampleRateValue)->setValue(22050);
+  });
+  Click(ids::kAudioSet);
+  ASSERT_TRUE(WaitFor([] { return AudioProcessorSettings::Load().resampleRate == 22050; }));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_TRUE(shown_.empty());
+}
+
+TEST_F(DialogsTest, VideoSetWithNoFileSaysSoAndAboutShowsTheVersion) {
+  Window().OnVideoSet();
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_EQ(1u, shown_.size());
+  EXPECT_EQ(texts::kNoFileAdded, shown_[0].text);
+
+  bool shown = false;
+  AnswerDialog("About Recast", [&](QDialog& dialog) {
+    shown = true;
+    EXPECT_EQ("About Recast", dialog.windowTitle());
+    EXPECT_EQ("Recast 2.0 ", dialog.findChild<QLabel*>("version")->text());
+    EXPECT_FALSE(dialog.findChild<QLabel*>("icon")->pixmap().isNull());
+  });
+  Click(ids::kAbout);
+  EXPECT_TRUE(shown);
 }
 
 }  // namespace
