@@ -55,6 +55,8 @@ int Run(MainWindow& window, const QString& outDir, const QStringList& files) {
   if (!WaitFor([&] { return !window.Busy() && window.Model().rowCount() == files.size(); })) return 1;
   window.OnRowClicked(0);
   WaitFor([&] { return !window.Busy(); });
+  // Everything from here to the end of the walk counts: preparing, starting and stopping.
+  TimedApplication::Instance()->Reset();
   window.OnStart();
   const auto progress = [&window] {
     const int row = window.Snapshot().context.currentPosition - 1;
@@ -67,8 +69,7 @@ int Run(MainWindow& window, const QString& outDir, const QStringList& files) {
       }))
     return 1;
   if (!Save(window, outDir + "/converting.png")) return 1;
-  window.Stalls()->Reset();
-  TimedApplication::Instance()->Reset();
+  window.Stalls()->Reset();  // the grab itself is no stall of the window
   if (!WaitFor([&] { return !window.Busy() && window.Snapshot().state == ConvertState::Finished; }))
     return 1;
   std::printf(
