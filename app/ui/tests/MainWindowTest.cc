@@ -150,10 +150,17 @@ TEST_F(MainWindowTest, StartConvertsToAPlayableWmvWithRisingProgress) {
 
 TEST_F(MainWindowTest, StopMarksHandStopAndStartResumesWithThatRow) {
   AddFile(Write("long.mp4", 704, 576, 1500));
+  AddFile(Write("next.mp4"));
   StartFrom(0);
   ASSERT_TRUE(WaitState(ConvertState::Converting));
   ASSERT_TRUE(WaitFor([&] { return Cell(0, kColumnStatus) == "Converting"; }));
   EXPECT_EQ(QColor(128, 255, 0), Window().Model().Colour(0, kColumnSource));
+  // While converting only the converting row has a context menu.
+  Window().OnRowRightClicked(1, Window().mapToGlobal(QPoint(20, 20)));
+  EXPECT_FALSE(Window().ContextMenu()->isVisible());
+  Window().OnRowRightClicked(0, Window().mapToGlobal(QPoint(20, 20)));
+  EXPECT_TRUE(Window().ContextMenu()->isVisible());
+  Window().ContextMenu()->hide();
   Click(kStop);
   ASSERT_TRUE(WaitState(ConvertState::Stopped));
   EXPECT_EQ("Hand Stop", Cell(0, kColumnStatus));
