@@ -1,6 +1,8 @@
 // The recast program. Each mode is one entry of the command table: `--info` probes headers,
 // `--batch` converts files without a window. Without a command (or with files and folders
 // only) the Recast window opens.
+#include <signal.h>
+
 #include <array>
 #include <iostream>
 #include <string>
@@ -46,6 +48,9 @@ void PrintUsage(std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // An output that reaches the file size limit must fail its job ("Convert Error") like a full
+  // disk, not end the program with a core dump in the middle of the list.
+  signal(SIGXFSZ, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0].rfind('-', 0) != 0) return recast::ui::RunWindow(argc, argv, args);
   if (args[0] == "--help" || args[0] == "-h") {

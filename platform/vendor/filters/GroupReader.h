@@ -40,7 +40,8 @@ class GroupReader {
   // Forgets what was read; the next group is searched from `offset`.
   void Seek(uint64_t offset);
 
-  // The next complete group; End at the end of the file, ReadError when reading failed.
+  // The next complete group; End at the end of the file, ReadError when reading failed or
+  // the file ended before the size it had when reading began.
   [[nodiscard]] Step Next(FoundGroup& out);
 
  private:
