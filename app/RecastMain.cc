@@ -1,5 +1,6 @@
 // The recast program. Each mode is one entry of the command table: `--info` probes headers,
-// `--batch` converts files without a window.
+// `--batch` converts files without a window. Without a command (or with files and folders
+// only) the Recast window opens.
 #include <signal.h>
 
 #include <array>
@@ -11,6 +12,7 @@
 #include "cli/BatchCommand.h"
 #include "cli/ExitCodes.h"
 #include "cli/InfoCommand.h"
+#include "ui/WindowCommand.h"
 
 namespace {
 
@@ -31,7 +33,8 @@ constexpr std::array<Command, 2> kCommands{{
 }};
 
 void PrintUsage(std::ostream& out) {
-  out << "Usage: recast COMMAND [ARGS]\n\nCommands:\n";
+  out << "Usage: recast [FILE|FOLDER...]   open the window (with these files in the list)\n"
+         "       recast COMMAND [ARGS]\n\nCommands:\n";
   for (const Command& command : kCommands) out << "  recast " << command.usage << "\n";
   out << "  recast --help" << std::string(20, ' ')
       << "show this text\n\n"
@@ -49,10 +52,7 @@ int main(int argc, char** argv) {
   // disk, not end the program with a core dump in the middle of the list.
   signal(SIGXFSZ, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) {
-    PrintUsage(std::cerr);
-    return recast::cli::kExitUsage;
-  }
+  if (args.empty() || args[0].rfind('-', 0) != 0) return recast::ui::RunWindow(argc, argv, args);
   if (args[0] == "--help" || args[0] == "-h") {
     PrintUsage(std::cout);
     return recast::cli::kExitOk;

@@ -95,6 +95,7 @@ class CConvertDriver {
   const JobList& Records() const { return records_; }
   std::optional<SourceKind> LastSourceKind() const { return sourceKind_; }
   VideoSettings& Settings() { return settings_; }
+  const VideoSettings& Settings() const { return settings_; }
   int32_t OutputWidth() const { return outputWidth_; }
   int32_t OutputHeight() const { return outputHeight_; }
   VideoStandard Standard() const { return standard_; }

@@ -53,7 +53,9 @@ HRESULT AudioProcessor::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   return CTransformFilter::NonDelegatingQueryInterface(riid, ppv);
 }
 
-HRESULT AudioProcessor::GetPages(CAUUID* pPages) { return ListNoPropertyPages(pPages); }
+HRESULT AudioProcessor::GetPages(CAUUID* pPages) {
+  return ListOnePropertyPage(pPages, CLSID_FfdshowAudioProcessorPage);
+}
 
 HRESULT AudioProcessor::CheckInputType(const CMediaType* mtIn) {
   WAVEFORMATEX wfx;

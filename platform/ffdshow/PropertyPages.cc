@@ -1,8 +1,13 @@
 #include "PropertyPages.h"
 
-HRESULT ListNoPropertyPages(CAUUID* pPages) {
+#include "ComRuntime.h"
+
+HRESULT ListOnePropertyPage(CAUUID* pPages, const CLSID& page) {
   if (!pPages) return E_POINTER;
   pPages->cElems = 0;
-  pPages->pElems = nullptr;
+  pPages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+  if (!pPages->pElems) return E_OUTOFMEMORY;
+  pPages->pElems[0] = page;
+  pPages->cElems = 1;
   return S_OK;
 }

@@ -1,8 +1,8 @@
-// The property pages of the two filters. The pages themselves come with the GUI; until then a
-// filter lists none, and callers that want to show them report that they cannot.
+// The property pages of the two filters: each lists the one settings page of its own; the host
+// that shows pages draws it over the filter's registry settings.
 #pragma once
 
 #include "ControlInterfaces.h"
 
-// An empty page list: S_OK with no elements.
-HRESULT ListNoPropertyPages(CAUUID* pPages);
+// A list of one page, allocated with CoTaskMemAlloc for the caller to free.
+HRESULT ListOnePropertyPage(CAUUID* pPages, const CLSID& page);

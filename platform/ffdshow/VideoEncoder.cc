@@ -53,7 +53,9 @@ HRESULT VideoEncoder::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   return CTransformFilter::NonDelegatingQueryInterface(riid, ppv);
 }
 
-HRESULT VideoEncoder::GetPages(CAUUID* pPages) { return ListNoPropertyPages(pPages); }
+HRESULT VideoEncoder::GetPages(CAUUID* pPages) {
+  return ListOnePropertyPage(pPages, CLSID_FfdshowVideoEncoderPage);
+}
 
 HRESULT VideoEncoder::CheckInputType(const CMediaType* mtIn) {
   int width = 0;

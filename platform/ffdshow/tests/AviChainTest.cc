@@ -8,6 +8,8 @@
 #include "AudioProcessor.h"
 #include "AviMux.h"
 #include "AviReadBack.h"
+#include "ComRuntime.h"
+#include "FfdshowIds.h"
 #include "FileWriter.h"
 #include "ScopedTestRegistry.h"
 #include "TestKit.h"
@@ -147,6 +149,8 @@ TEST(VideoEncoderTest, RefusesOddSizesAndListsNoPropertyPagesYet) {
   ComPtr<ISpecifyPropertyPages> pages;
   ASSERT_EQ(S_OK, held.As(pages));
   CAUUID list{7, nullptr};
-  EXPECT_EQ(S_OK, pages->GetPages(&list));
-  EXPECT_EQ(0u, list.cElems);
+  ASSERT_EQ(S_OK, pages->GetPages(&list));
+  ASSERT_EQ(1u, list.cElems);
+  EXPECT_EQ(CLSID_FfdshowVideoEncoderPage, list.pElems[0]);
+  CoTaskMemFree(list.pElems);
 }
