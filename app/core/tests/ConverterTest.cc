@@ -254,7 +254,9 @@ class ConverterOutputs : public ConverterTest, public ::testing::WithParamInterf
     const std::string output = source + (avi ? "_OUTPUT.AVI" : "_OUTPUT.WMV");
     EXPECT_EQ(S_OK, converter.Open(source));
     EXPECT_EQ(S_OK, converter.BuildOutput(GetParam(), output, 25, false));
-    if (!avi) EXPECT_EQ(S_OK, converter.SetParams({352, 288, 25, 2'000'000, 1, 1}));
+    if (!avi) {
+      EXPECT_EQ(S_OK, converter.SetParams({352, 288, 25, 2'000'000, 1, 1}));
+    }
     return output;
   }
 };
