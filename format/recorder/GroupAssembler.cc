@@ -2,14 +2,9 @@
 
 #include <algorithm>
 
+#include "recorder/GroupScanner.h"
+
 namespace recorder {
-namespace {
-
-// A group start is told by its first 8 bytes; fewer than that at the end of the buffer
-// might still become one.
-constexpr size_t kGroupStartProbe = 8;
-
-}  // namespace
 
 void GroupAssembler::Append(ByteSpan bytes) {
   Compact();
@@ -19,27 +14,17 @@ void GroupAssembler::Append(ByteSpan bytes) {
 std::optional<GroupView> GroupAssembler::Next() {
   Compact();
   while (Buffered() > 0) {
-    const uint8_t* start = bytes_.data() + consumed_;
-    const size_t available = Buffered();
-    if (!IsGroupStart(start, available)) {
-      if (available < kGroupStartProbe) return std::nullopt;
-      Skip(1);
-      continue;
+    const ByteSpan pending(bytes_.data() + consumed_, Buffered());
+    const GroupScan scan = ScanGroup(pending);
+    if (scan.status == ScanStatus::Group) {
+      consumed_ += scan.group.Size();
+      lookahead_ = 0;
+      return scan.group;
     }
-    GroupView group;
-    switch (ParseGroup(start, start + available, group)) {
-      case ParseResult::Complete:
-        consumed_ += group.Size();
-        lookahead_ = 0;
-        return group;
-      case ParseResult::Incomplete:
-        if (available <= maxGroupSize_ && !GroupFollows(available)) return std::nullopt;
-        Skip(1);
-        break;
-      case ParseResult::Invalid:
-        Skip(1);
-        break;
-    }
+    if (scan.status == ScanStatus::NeedMore && pending.size() <= maxGroupSize_ &&
+        !GroupFollows(pending))
+      return std::nullopt;
+    Skip(FindGroupStart(pending, 1));
   }
   return std::nullopt;
 }
@@ -56,22 +41,15 @@ void GroupAssembler::Skip(size_t count) {
   lookahead_ = 0;
 }
 
-// Whether a complete group with at least one block starts behind the incomplete group at
-// consumed_. Positions already judged are not scanned again as more bytes arrive; the search
-// stops at the first group start that cannot be judged yet.
-bool GroupAssembler::GroupFollows(size_t available) {
-  const uint8_t* start = bytes_.data() + consumed_;
-  const uint8_t* end = start + available;
-  for (lookahead_ = std::max<size_t>(lookahead_, 1); lookahead_ < available; ++lookahead_) {
-    const uint8_t* p = start + lookahead_;
-    if (!IsGroupStart(p, available - lookahead_)) {
-      if (available - lookahead_ < kGroupStartProbe) return false;
-      continue;
-    }
-    GroupView group;
-    const ParseResult result = ParseGroup(p, end, group);
-    if (result == ParseResult::Incomplete) return false;
-    if (result == ParseResult::Complete && group.header.BlockCount() > 0) return true;
+// Whether a complete group with at least one block starts behind the incomplete group at the
+// front of `pending`. Positions already judged are not scanned again as more bytes arrive;
+// the search stops at the first group start that cannot be judged yet.
+bool GroupAssembler::GroupFollows(ByteSpan pending) {
+  for (lookahead_ = FindGroupStart(pending, std::max<size_t>(lookahead_, 1));
+       lookahead_ < pending.size(); lookahead_ = FindGroupStart(pending, lookahead_ + 1)) {
+    const GroupScan scan = ScanGroup(pending.subspan(lookahead_));
+    if (scan.status == ScanStatus::NeedMore) return false;
+    if (scan.status == ScanStatus::Group && scan.group.header.BlockCount() > 0) return true;
   }
   return false;
 }
