@@ -1,5 +1,7 @@
 // The recast program. Each mode is one entry of the command table: `--info` probes headers,
 // `--batch` converts files without a window.
+#include <signal.h>
+
 #include <array>
 #include <iostream>
 #include <string>
@@ -43,6 +45,9 @@ void PrintUsage(std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // An output that reaches the file size limit must fail its job ("Convert Error") like a full
+  // disk, not end the program with a core dump in the middle of the list.
+  signal(SIGXFSZ, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     PrintUsage(std::cerr);

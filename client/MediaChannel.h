@@ -13,7 +13,9 @@ class MediaChannel {
   // Creates and binds the socket; false (and the "RTP Open failed" trace) on failure.
   bool Open(const TransportParams& params);
   bool Connect() { return socket_->Connect(); }
-  int Recv(uint8_t* buffer, int size) { return socket_->Recv(buffer, size); }
+  ReadOutcome Read(uint8_t* buffer, int size, int& length) {
+    return socket_->Read(buffer, size, length);
+  }
   int GetSocket() const { return socket_->GetSocket(); }
   void Close() { socket_.reset(); }
 

@@ -2,6 +2,8 @@
 
 #include <sys/socket.h>
 
+#include <cerrno>
+
 namespace streamclient {
 
 namespace {
@@ -11,27 +13,49 @@ constexpr int kMediaConnectTimeoutMs = 4000;
 
 class UdpMediaSocket final : public MediaSocket {
  public:
-  explicit UdpMediaSocket(UniqueFd fd) : fd_(std::move(fd)) {}
+  UdpMediaSocket(UniqueFd fd, in_addr server, uint16_t serverPort)
+      : fd_(std::move(fd)), server_(server), serverPort_(serverPort) {}
 
-  int Recv(uint8_t* buffer, int size) override {
+  // Anyone who can reach the client port could otherwise inject stream bytes: only datagrams
+  // from the server's address, and from its media port when the SETUP answer named one, are
+  // stream data.
+  ReadOutcome Read(uint8_t* buffer, int size, int& length) override {
     sockaddr_in sender{};
-    socklen_t length = sizeof sender;
-    return static_cast<int>(::recvfrom(fd_.Get(), buffer, static_cast<size_t>(size), 0,
-                                       reinterpret_cast<sockaddr*>(&sender), &length));
+    socklen_t senderLength = sizeof sender;
+    const ssize_t n = ::recvfrom(fd_.Get(), buffer, static_cast<size_t>(size), 0,
+                                 reinterpret_cast<sockaddr*>(&sender), &senderLength);
+    if (n <= 0) return ReadOutcome::kFailed;
+    if (sender.sin_family != AF_INET || sender.sin_addr.s_addr != server_.s_addr ||
+        (serverPort_ != 0 && ntohs(sender.sin_port) != serverPort_)) {
+      return ReadOutcome::kDropped;
+    }
+    length = static_cast<int>(n);
+    return ReadOutcome::kData;
   }
   int GetSocket() const override { return fd_.Get(); }
   bool Connect() override { return true; }
 
  private:
   UniqueFd fd_;
+  const in_addr server_;
+  const uint16_t serverPort_;  // 0: the SETUP answer named none, any port of the server
 };
 
 class TcpMediaSocket final : public MediaSocket {
  public:
   TcpMediaSocket(UniqueFd fd, sockaddr_in server) : fd_(std::move(fd)), server_(server) {}
 
-  int Recv(uint8_t* buffer, int size) override {
-    return static_cast<int>(::recv(fd_.Get(), buffer, static_cast<size_t>(size), 0));
+  ReadOutcome Read(uint8_t* buffer, int size, int& length) override {
+    const ssize_t n = ::recv(fd_.Get(), buffer, static_cast<size_t>(size), 0);
+    if (n > 0) {
+      length = static_cast<int>(n);
+      return ReadOutcome::kData;
+    }
+    // End of stream, or an error that leaves the connection unusable: reading again would
+    // only return at once, again and again.
+    if (n == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK))
+      return ReadOutcome::kClosed;
+    return ReadOutcome::kFailed;
   }
   int GetSocket() const override { return fd_.Get(); }
   bool Connect() override { return ConnectWithin(fd_.Get(), server_, kMediaConnectTimeoutMs); }
@@ -50,7 +74,7 @@ std::unique_ptr<MediaSocket> OpenUdp(const TransportParams& params) {
   if (::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
     return nullptr;
   }
-  return std::make_unique<UdpMediaSocket>(std::move(fd));
+  return std::make_unique<UdpMediaSocket>(std::move(fd), params.serverAddress, params.serverPort);
 }
 
 std::unique_ptr<MediaSocket> OpenTcp(const TransportParams& params) {

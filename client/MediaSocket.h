@@ -1,5 +1,5 @@
-// The socket that carries one session's media: UDP datagrams from any sender, or a TCP
-// connection of its own from the client port to the server's media port (the media is not
+// The socket that carries one session's media: UDP datagrams from the session's server, or a
+// TCP connection of its own from the client port to the server's media port (the media is not
 // interleaved with the control connection).
 #pragma once
 
@@ -22,11 +22,20 @@ struct TransportParams {
   in_addr serverAddress{};
 };
 
+// What one read of a media socket brought.
+enum class ReadOutcome {
+  kData,     // bytes of the stream
+  kDropped,  // a datagram from another sender than the session's server, thrown away
+  kClosed,   // the server closed (or reset) the TCP media connection: nothing more will come
+  kFailed,   // nothing read this time
+};
+
 class MediaSocket {
  public:
   virtual ~MediaSocket() = default;
-  // Reads what one receive delivers: a whole datagram, or a slice of the TCP byte stream.
-  virtual int Recv(uint8_t* buffer, int size) = 0;
+  // Reads what one receive delivers: a whole datagram, or a slice of the TCP byte stream;
+  // `length` is the byte count of kData.
+  virtual ReadOutcome Read(uint8_t* buffer, int size, int& length) = 0;
   virtual int GetSocket() const = 0;
   // Establishes the path to the server; nothing to do for UDP.
   virtual bool Connect() = 0;

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -37,6 +38,31 @@ constexpr const char* kResume = "PLAY %s RTSP/1.0\r\nCSeq: %lu\r\nUser-agent: %s
 constexpr const char* kTeardown = "TEARDOWN %s RTSP/1.0\r\nCSeq: %lu\r\nUser-agent: %s\r\n\r\n";
 
 constexpr int kMaxPort = 65535;
+constexpr std::string_view kAnswerStart = "RTSP/";
+
+// Drops what cannot begin an answer from the front of the buffer (the rest of an answer too
+// long for it, or bytes no server should send), so that one bad answer does not block every
+// later one. Answers begin with "RTSP/" at the start of a line. Returns the new fill.
+size_t SkipToAnswerStart(char* buffer, size_t fill) {
+  const std::string_view data(buffer, fill);
+  const size_t first = data.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return fill;
+  const std::string_view rest = data.substr(first);
+  if (rest.substr(0, kAnswerStart.size()) == kAnswerStart.substr(0, rest.size())) return fill;
+  size_t keep = data.find(std::string("\n").append(kAnswerStart), first);
+  if (keep == std::string_view::npos) {
+    // The last line may be the beginning of an answer still arriving.
+    const size_t lastLine = data.rfind('\n');
+    const std::string_view tail =
+        lastLine == std::string_view::npos ? data : data.substr(lastLine + 1);
+    const bool answerBegins = lastLine != std::string_view::npos &&
+                              tail.size() < kAnswerStart.size() &&
+                              kAnswerStart.substr(0, tail.size()) == tail;
+    keep = answerBegins ? lastLine : fill;
+  }
+  std::memmove(buffer, buffer + keep, fill - keep);
+  return fill - keep;
+}
 }  // namespace
 
 RtspConnection::RtspConnection(UniqueFd socket, RtspConnectionEvents& events,
@@ -79,7 +105,7 @@ int RtspConnection::Teardown() {
                  sessionId_.c_str());
 }
 
-int RtspConnection::KeepAlive() {
+int RtspConnection::SendKeepAlive() {
   return Request(RequestKind::kKeepAlive, kKeepAlive, requestUri_.c_str(), cseq_, kUserAgent);
 }
 
@@ -140,16 +166,25 @@ void RtspConnection::CountKeepAlive() {
 }
 
 int RtspConnection::Exchange(RequestKind kind) {
-  const size_t length = std::strlen(sendBuffer_.data());
-  ++cseq_;
+  const unsigned long cseq = cseq_++;
   if (kind == RequestKind::kKeepAlive) CountKeepAlive();
-  if (!SendAll(socket_.Get(), sendBuffer_.data(), length, timings_.sendWaitMs)) return -1;
+  if (!Send()) return -1;
+  if (kind == RequestKind::kKeepAlive) {
+    // A newer keep-alive supersedes an older unanswered one, whose answer is then stale.
+    outstandingKeepAlive_ = cseq;
+    return 0;
+  }
   try {
-    return ReceiveAnswer(kind);
+    return ReceiveAnswer(kind, cseq);
   } catch (const std::exception&) {
     DebugTrace("zxq---------RecvRtspResponse exception!\n");
     return -1;
   }
+}
+
+bool RtspConnection::Send() {
+  const size_t length = std::strlen(sendBuffer_.data());
+  return SendAll(socket_.Get(), sendBuffer_.data(), length, timings_.sendWaitMs);
 }
 
 int RtspConnection::Fail(RequestKind kind) {
@@ -157,42 +192,134 @@ int RtspConnection::Fail(RequestKind kind) {
   return -1;
 }
 
-int RtspConnection::ReceiveAnswer(RequestKind kind) {
-  size_t fill = 0;
-  for (;;) {
-    const WaitResult wait = WaitReadable(socket_.Get(), timings_.receiveWaitMs);
-    if (wait == WaitResult::kTimedOut) {
-      DebugTrace("zxq--------RecvRtspResponse nothing has been received 1!\n");
-      return Fail(kind);
+int RtspConnection::ReceiveAnswer(RequestKind kind, unsigned long cseq) {
+  // One limit for the whole exchange: stale answers arriving meanwhile do not extend it.
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(timings_.receiveWaitMs);
+  for (bool read = false;; read = true) {
+    bool completed = false;
+    if (const auto result = TakeAnswers(kind, cseq, completed)) return *result;
+    if (read && !completed) DebugTrace("zxq--------get error packet!\n");
+    if (!ReceiveMore(deadline)) return Fail(kind);
+  }
+}
+
+bool RtspConnection::ReceiveMore(std::chrono::steady_clock::time_point deadline) {
+  if (fill_ == kBufferSize) {
+    // A whole buffer that holds no answer: nothing later can complete it.
+    fill_ = 0;
+    DebugTrace("zxq--------RecvRtspResponse nothing has been received 3!\n");
+    return false;
+  }
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  const WaitResult wait =
+      WaitReadable(socket_.Get(), static_cast<int>(std::max<int64_t>(left.count(), 0)));
+  if (wait == WaitResult::kTimedOut) {
+    DebugTrace("zxq--------RecvRtspResponse nothing has been received 1!\n");
+    return false;
+  }
+  if (wait == WaitResult::kNotMarked) {
+    DebugTrace("zxq--------RecvRtspResponse nothing has been received 2!\n");
+    return false;
+  }
+  const ssize_t n = ::recv(socket_.Get(), receiveBuffer_.data() + fill_, kBufferSize - fill_, 0);
+  if (n <= 0) {
+    DebugTrace("zxq--------RecvRtspResponse nothing has been received 3!\n");
+    return false;
+  }
+  fill_ += static_cast<size_t>(n);
+  return true;
+}
+
+void RtspConnection::ReadAvailable() {
+  if (fill_ == kBufferSize) fill_ = 0;  // a whole buffer without an answer is garbage
+  const ssize_t n =
+      ::recv(socket_.Get(), receiveBuffer_.data() + fill_, kBufferSize - fill_, MSG_DONTWAIT);
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+  if (n <= 0) {
+    // The server is gone: the outstanding keep-alive will not be answered, and waiting for
+    // the socket again would only wake at once, again and again.
+    outstandingKeepAlive_.reset();
+    DebugTrace("zxq--------RecvRtspResponse nothing has been received 3!\n");
+    return;
+  }
+  fill_ += static_cast<size_t>(n);
+  bool tookAny = false;
+  TakeAnswers(RequestKind::kKeepAlive, std::nullopt, tookAny);
+}
+
+void RtspConnection::KeepAliveUnanswered() {
+  if (!outstandingKeepAlive_) return;
+  outstandingKeepAlive_.reset();
+  DebugTrace("zxq--------RecvRtspResponse nothing has been received 1!\n");
+}
+
+std::optional<int> RtspConnection::TakeAnswers(RequestKind kind, std::optional<unsigned long> cseq,
+                                               bool& tookAny) {
+  std::optional<int> result;
+  // Every whole answer is taken, also after the awaited one: a keep-alive answer behind it
+  // would otherwise wait here unseen by the keep-alive thread, which watches the socket.
+  while (auto answer = NextAnswer()) {
+    tookAny = true;
+    const bool numbered = answer->FindHeader("CSeq") != nullptr;
+    const auto number = static_cast<unsigned long>(answer->cseq);
+    if (outstandingKeepAlive_ && (!numbered || number == *outstandingKeepAlive_)) {
+      outstandingKeepAlive_.reset();
+      HandleKeepAliveAnswer(*answer);
+    } else if (cseq && !result && (!numbered || number == *cseq)) {
+      result = HandleAnswer(kind, *answer);
+    } else {
+      ++staleAnswers_;
+      DebugTrace("zxq--------dropped a stale answer!\n");
     }
-    if (wait == WaitResult::kNotMarked) {
-      DebugTrace("zxq--------RecvRtspResponse nothing has been received 2!\n");
-      return Fail(kind);
-    }
-    const ssize_t n = fill < kBufferSize
-                          ? ::recv(socket_.Get(), receiveBuffer_.data() + fill, kBufferSize - fill, 0)
-                          : 0;
-    if (n <= 0) {
-      DebugTrace("zxq--------RecvRtspResponse nothing has been received 3!\n");
-      return Fail(kind);
-    }
-    fill += static_cast<size_t>(n);
-    size_t used = 0;
-    // Bytes after the message are not kept: answers come one per request.
-    if (auto answer = ParseRtspMessage(std::string_view(receiveBuffer_.data(), fill), used)) {
-      return HandleAnswer(kind, *answer);
-    }
-    DebugTrace("zxq--------get error packet!\n");
+  }
+  return result;
+}
+
+std::optional<RtspMessage> RtspConnection::NextAnswer() {
+  fill_ = SkipToAnswerStart(receiveBuffer_.data(), fill_);
+  size_t used = 0;
+  auto answer = ParseRtspMessage(std::string_view(receiveBuffer_.data(), fill_), used);
+  if (!answer) return std::nullopt;
+  std::memmove(receiveBuffer_.data(), receiveBuffer_.data() + used, fill_ - used);
+  fill_ -= used;
+  return answer;
+}
+
+void RtspConnection::HandleKeepAliveAnswer(const RtspMessage& answer) {
+  if (answer.status >= kFirstErrorStatus) {
+    DebugTrace("zxq--------RecvRtspResponse receive error report!\n");
+  } else if (answer.status == kStatusOk) {
+    missCount_ = 0;
   }
 }
 
 int RtspConnection::HandleAnswer(RequestKind kind, const RtspMessage& answer) {
+  if (kind == RequestKind::kSetup) return HandleSetupAnswer(answer);
   if (answer.status >= kFirstErrorStatus) {
     DebugTrace("zxq--------RecvRtspResponse receive error report!\n");
     return Fail(kind);
   }
   if (answer.status == kStatusOk) return HandleOk(kind, answer);
   return 0;
+}
+
+int RtspConnection::HandleSetupAnswer(const RtspMessage& answer) {
+  redirect_.clear();
+  if (answer.status == kStatusOk) return HandleSetupOk(answer);
+  if (answer.status >= kFirstErrorStatus) {
+    DebugTrace("zxq--------RecvRtspResponse receive error report!\n");
+    return Fail(RequestKind::kSetup);
+  }
+  // Only a 200 opens the media; an open that reported success without it would leave the
+  // host waiting for a stream that never comes. A redirect is for the session to follow.
+  if (answer.status >= kStatusMovedPermanently && answer.status <= kStatusSeeOther &&
+      answer.TextValue("Location", redirect_) && !redirect_.empty()) {
+    return 0;
+  }
+  DebugTrace("zxq--------SETUP answered without a stream!\n");
+  return Fail(RequestKind::kSetup);
 }
 
 int RtspConnection::HandleOk(RequestKind kind, const RtspMessage& answer) {

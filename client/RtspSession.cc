@@ -1,5 +1,6 @@
 #include "RtspSession.h"
 
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@ constexpr int kLingerSeconds = 5;
 
 RtspSession::RtspSession(const SessionHost& host, PortPools& pools, const RtspTimings& timings)
     : host_(host),
+      contact_{host.handle, host.sink, host.messages},
       transport_(host.transportSelector == 0 ? MediaTransport::kTcp : MediaTransport::kUdp),
       pools_(pools),
       timings_(timings),
@@ -40,14 +42,17 @@ std::shared_ptr<RtspSession> RtspSession::Start(const SessionHost& host, PortPoo
   return session;
 }
 
-int RtspSession::Connect(const std::string& url) {
+int RtspSession::Connect(const std::string& url, HostCalls& calls) {
   std::lock_guard guard(lock_);
   url_ = RtspUrl::Parse(url);
-  if (!url_.valid) {
+  int result = -1;
+  if (url_.valid) {
+    result = Setup();
+  } else {
     stream_.reset();
-    return -1;
   }
-  return Setup();
+  calls.Append(std::move(pending_));
+  return result;
 }
 
 UniqueFd RtspSession::OpenControlConnection() const {
@@ -63,6 +68,9 @@ UniqueFd RtspSession::OpenControlConnection() const {
   }
   const linger lingerOption{1, kLingerSeconds};
   ::setsockopt(fd.Get(), SOL_SOCKET, SO_LINGER, &lingerOption, sizeof lingerOption);
+  // Each request goes out whole in one send. A request sent while a keep-alive still awaits
+  // its answer would otherwise wait for the server's delayed acknowledgement (tens of ms).
+  ::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   const std::optional<in_addr> address = ParseIPv4(url_.host);
   if (!address) return {};
   if (!ConnectWithin(fd.Get(), MakeAddress(*address, static_cast<uint16_t>(url_.port)),
@@ -73,29 +81,51 @@ UniqueFd RtspSession::OpenControlConnection() const {
 }
 
 int RtspSession::Setup() {
-  UniqueFd fd = OpenControlConnection();
-  if (!fd.Valid()) {
-    DebugTrace("zxq--------Setup init network failed!\n");
-    stream_.reset();
-    OnOpenFailed();
-    return -1;
+  for (int redirects = 0;; ++redirects) {
+    UniqueFd fd = OpenControlConnection();
+    if (!fd.Valid()) {
+      DebugTrace("zxq--------Setup init network failed!\n");
+      stream_.reset();
+      OnOpenFailed();
+      return -1;
+    }
+    connection_ = std::make_unique<RtspConnection>(std::move(fd), *this, url_.url, timings_);
+    if (redirects == 0) {
+      // A UDP port another program holds would fail the media stream after the server has
+      // been told it; such ports are passed over. TCP binds its client port only as a
+      // preference.
+      clientPort_ = transport_ == MediaTransport::kUdp ? Pool().TakeUsable(UdpPortIsFree)
+                                                        : Pool().Take();
+      DebugTraceF("zxqtest-------------port %s\n", std::to_string(clientPort_).c_str());
+      DebugTrace("\n");
+    }
+    serverAddress_ = ParseIPv4(url_.host).value_or(in_addr{});
+    const int result = connection_->Setup(transport_, clientPort_);
+    if (result == -1) ReleaseStream();
+    if (result != 0 || connection_->RedirectLocation().empty()) return result;
+    if (!FollowRedirect(redirects)) return -1;
   }
-  connection_ = std::make_unique<RtspConnection>(std::move(fd), *this, url_.url, timings_);
-  // A UDP port another program holds would fail the media stream after the server has been
-  // told it; such ports are passed over. TCP binds its client port only as a preference.
-  clientPort_ = transport_ == MediaTransport::kUdp ? Pool().TakeUsable(UdpPortIsFree)
-                                                    : Pool().Take();
-  DebugTraceF("zxqtest-------------port %s\n", std::to_string(clientPort_).c_str());
-  DebugTrace("\n");
-  serverAddress_ = ParseIPv4(url_.host).value_or(in_addr{});
-  const int result = connection_->Setup(transport_, clientPort_);
-  if (result == -1) ReleaseStream();
-  return result;
+}
+
+// The target must be what a player could open itself, and the chain is bounded so two servers
+// pointing at each other cannot hold the open for ever.
+bool RtspSession::FollowRedirect(int redirects) {
+  const RtspUrl target = RtspUrl::Parse(connection_->RedirectLocation());
+  if (redirects >= kMaxRedirects || !IsPlayableUrl(target)) {
+    DebugTrace("zxq--------SETUP redirect not followed!\n");
+    ReleaseStream();
+    OnOpenFailed();
+    return false;
+  }
+  DebugTraceF("zxq--------SETUP redirected to %s\n", target.url.c_str());
+  connection_.reset();
+  url_ = target;
+  return true;
 }
 
 bool RtspSession::OnSetupAnswered(const SetupAnswer& answer) {
   serverPort_ = answer.serverPort;
-  const MediaStream::Host streamHost{host_.handle, host_.userData, window_, data_};
+  const MediaStream::Host streamHost{contact_, host_.userData, window_, data_};
   if (!stream_ || stream_->Open(streamHost, Transport()) != 0) {
     ReleaseStream();
     OnOpenFailed();
@@ -117,43 +147,38 @@ bool RtspSession::OnSetupAnswered(const SetupAnswer& answer) {
       return false;
     }
   }
-  DeliverHeader(header_);
   if (stream_->StartReceiving() != 0) {
     ReleaseStream();
     OnOpenFailed();
     return false;
   }
-  if (host_.sink) {
-    host_.sink->OnTotalTime(answer.totalTime);
-    host_.sink->OnPresentationOpened(1);
-  }
-  if (host_.messages) {
-    host_.messages(host_.handle, MSG_TOTAL_TIME, answer.totalTime, 0);
-    host_.messages(host_.handle, MSG_OPEN_RESULT, 1, 0);
-  }
+  QueueHeader(header_);
+  pending_.Add([contact = contact_, total = answer.totalTime] { contact.OpenSucceeded(total); });
+  // Stream bytes go out only after the header and the open notifications.
+  pending_.Add([stream = stream_] { stream->BeginDelivery(); });
   return true;
 }
 
-void RtspSession::DeliverHeader(std::string_view header) {
+void RtspSession::QueueHeader(const std::string& header) {
   if (!data_) return;
   if (header.size() >= kHeaderCapacity) {
     DebugTrace("zxq--------OnSetup the head is to long to be reserved\n");
     return;
   }
-  std::memcpy(callbackHeader_.data(), header.data(), header.size());
-  callbackHeader_[header.size()] = 0;
-  data_(host_.handle, host_.userData, DATA_HEADER, callbackHeader_.data(),
-        static_cast<int>(header.size()));
+  // The call gets its own zero-terminated copy, valid while it runs.
+  pending_.Add(
+      [data = data_, handle = host_.handle, userData = host_.userData, copy = header]() mutable {
+        data(handle, userData, DATA_HEADER, reinterpret_cast<unsigned char*>(copy.data()),
+             static_cast<int>(copy.size()));
+      });
 }
 
 void RtspSession::OnOpenFailed() {
-  if (host_.sink) host_.sink->OnPresentationOpened(0);
-  if (host_.messages) host_.messages(host_.handle, MSG_OPEN_RESULT, 0, 0);
+  pending_.Add([contact = contact_] { contact.OpenFailed(); });
 }
 
 void RtspSession::OnKeepAliveLost() {
-  if (host_.sink) host_.sink->OnDisconnected();
-  if (host_.messages) host_.messages(host_.handle, MSG_DISCONNECTED, 0, 0);
+  pending_.Add([contact = contact_] { contact.Disconnected(); });
 }
 
 VidoraPlayer* RtspSession::Player() { return stream_ ? &stream_->Player() : nullptr; }
@@ -197,44 +222,54 @@ int RtspSession::Ptz(const PtzCommand& command) {
 
 int RtspSession::Stop() {
   stop_ = true;
-  {
-    std::lock_guard guard(lock_);
-    ReleaseStream();
-    if (connection_) {
-      connection_->Teardown();
-      ReturnClientPort();
-    }
-  }
-  EndKeepAlive();
+  std::lock_guard guard(lock_);
+  ReleaseStream();
+  if (connection_) connection_->Teardown();
   return 0;
 }
 
 int RtspSession::Destroy() {
   stop_ = true;
-  {
-    std::lock_guard guard(lock_);
-    if (connection_) ReturnClientPort();
-    ReleaseStream();
-  }
-  EndKeepAlive();
+  std::lock_guard guard(lock_);
+  ReleaseStream();
   return 0;
 }
 
-void RtspSession::ReleaseStream() {
-  if (!stream_) return;
-  stream_->Stop();
-  stream_.reset();
-}
-
-void RtspSession::ReturnClientPort() {
+void RtspSession::AwaitEnd() {
+  std::shared_ptr<MediaStream> stream;
+  {
+    std::lock_guard guard(lock_);
+    stream = std::move(stopping_);
+  }
+  if (stream) stream->WaitStopped();
+  stop_ = true;
+  stopWake_.Set();
+  // A host that stops the player from its MSG_DISCONNECTED runs on the keep-alive thread,
+  // which ends once the callback returns.
+  if (keepAliveThread_.load() != std::this_thread::get_id()) {
+    keepAliveExited_.WaitFor(kThreadStopWaitMs);
+  }
+  // Only now: the media socket bound to the port is closed once the receive thread ended.
+  std::lock_guard guard(lock_);
   Pool().GiveBack(clientPort_);
   clientPort_ = 0;
 }
 
-void RtspSession::EndKeepAlive() {
-  stop_ = true;
-  stopRequested_.Signal();
-  keepAliveExited_.WaitFor(kThreadStopWaitMs);
+void RtspSession::ReleaseStream() {
+  if (!stream_) return;
+  stream_->RequestStop();
+  // Its receive thread may be inside a host callback; AwaitEnd waits for it without locks.
+  stopping_ = std::move(stream_);
+}
+
+std::string RtspSession::Path() {
+  std::lock_guard guard(lock_);
+  return url_.path;
+}
+
+uint64_t RtspSession::DroppedDatagrams() {
+  std::lock_guard guard(lock_);
+  return stream_ ? stream_->DroppedDatagrams() : 0;
 }
 
 int RtspSession::Header(unsigned char* buffer, int size) {
@@ -273,30 +308,70 @@ TransportParams RtspSession::Transport() const {
   return {transport_, serverPort_, clientPort_, serverAddress_};
 }
 
+bool RtspSession::KeepAliveOutstanding() {
+  std::lock_guard guard(lock_);
+  return connection_ && connection_->KeepAliveOutstanding();
+}
+
 void RtspSession::KeepAliveLoop() {
+  keepAliveThread_ = std::this_thread::get_id();
   using Clock = std::chrono::steady_clock;
   std::optional<Clock::time_point> last;  // none yet: the first check is due at once
   const auto interval = std::chrono::milliseconds(timings_.keepAliveIntervalMs);
-  do {
+  while (!stop_) {
     const Clock::time_point now = Clock::now();
-    if (!stop_ && (!last || now - *last > interval)) {
-      {
-        std::lock_guard guard(lock_);
-        if (connection_) connection_->KeepAlive();
-      }
+    if (!last || now - *last > interval) {
       last = now;
+      if (SendKeepAlive())
+        AwaitKeepAliveAnswer(now + std::chrono::milliseconds(timings_.receiveWaitMs));
     }
     // Sleep until the next keep-alive is due, not in short polls, so an idle player costs no
-    // CPU; EndKeepAlive wakes the thread at once.
-    const Clock::time_point due = last ? *last + interval : now;
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
-    stopRequested_.WaitFor(static_cast<int>(std::max<int64_t>(wait.count(), kMinKeepAliveWaitMs)));
-  } while (!stop_);
+    // CPU; AwaitEnd wakes the thread at once.
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*last + interval - Clock::now());
+    stopWake_.SleepFor(static_cast<int>(std::max<int64_t>(wait.count(), kMinKeepAliveWaitMs)));
+  }
   {
     std::lock_guard guard(lock_);
     connection_.reset();
   }
   keepAliveExited_.Signal();
+}
+
+bool RtspSession::SendKeepAlive() {
+  HostCalls calls;
+  bool sent = false;
+  {
+    std::lock_guard guard(lock_);
+    if (connection_) sent = connection_->SendKeepAlive() == 0;
+    calls.Append(std::move(pending_));
+  }
+  if (!stop_) calls.Run();
+  return sent;
+}
+
+// Waits for the keep-alive's answer without the session lock, so the host's calls go on
+// meanwhile; an exchange of theirs that reads the answer first handles it.
+void RtspSession::AwaitKeepAliveAnswer(std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    int fd;
+    int64_t leftMs;
+    {
+      std::lock_guard guard(lock_);
+      if (stop_ || !connection_ || !connection_->KeepAliveOutstanding()) return;
+      leftMs = std::chrono::ceil<std::chrono::milliseconds>(deadline -
+                                                            std::chrono::steady_clock::now())
+                   .count();
+      if (leftMs <= 0) {
+        connection_->KeepAliveUnanswered();
+        return;
+      }
+      fd = connection_->Socket();
+    }
+    // Only this thread closes the connection, so the descriptor stays valid meanwhile.
+    if (WaitReadable(fd, static_cast<int>(leftMs), stopWake_) == WaitResult::kTimedOut) continue;
+    std::lock_guard guard(lock_);
+    if (connection_) connection_->ReadAvailable();
+  }
 }
 
 }  // namespace streamclient

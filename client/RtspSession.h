@@ -4,22 +4,28 @@
 // host.
 //
 // Lifetime: the player holds the session and the keep-alive thread holds it too; the thread
-// closes the connection when it ends. Stop() and Destroy() end the thread and wait for it.
+// closes the connection when it ends. Stop() and Destroy() ask the threads to end; AwaitEnd()
+// waits for them with no library lock held, since either may be inside a host callback that
+// calls back into the library (QRLS_Stop included), and then gives the client port back.
 //
 // Locks: the session lock guards the connection, the media stream and the stored headers and
-// is held for every request-answer exchange, including the open notifications. It comes after
+// is held for every request-answer exchange of the host's calls. The keep-alive thread holds
+// it only to send and to read what has arrived, never while it waits for its answer. Host
+// notifications decided under it are queued and made after it is released. It comes after
 // the player lock; the media stream's adaptor lock comes after it. The receive thread never
 // takes it.
 #pragma once
 
-#include <array>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "ExitSignal.h"
+#include "HostCalls.h"
 #include "MediaStream.h"
 #include "PortPool.h"
 #include "RtspConnection.h"
@@ -39,6 +45,9 @@ struct SessionHost {
   int transportSelector = 0;  // 0 selects TCP media transport, anything else UDP
 };
 
+// Redirects a SETUP may lead through before the open gives up.
+constexpr int kMaxRedirects = 3;
+
 class RtspSession final : public RtspConnectionEvents,
                           public std::enable_shared_from_this<RtspSession> {
  public:
@@ -50,8 +59,10 @@ class RtspSession final : public RtspConnectionEvents,
   static std::shared_ptr<RtspSession> Start(const SessionHost& host, PortPools& pools,
                                             const RtspTimings& timings);
 
-  // Parses the URL, connects the control connection and performs SETUP; 0 on success.
-  int Connect(const std::string& url);
+  // Parses the URL, connects the control connection and performs SETUP, following up to
+  // kMaxRedirects redirects; 0 on success. The open notifications are added to `calls`, for
+  // the caller to make once it holds no lock.
+  int Connect(const std::string& url, HostCalls& calls);
   int Play();
   int Seek(uint32_t position);
   int Pause();
@@ -60,10 +71,20 @@ class RtspSession final : public RtspConnectionEvents,
   int GetVideoParams(VideoParams& params);
   int SetVideoParams(const VideoParams& params);
   int Ptz(const PtzCommand& command);
-  // Stops the media stream, sends TEARDOWN, gives the client port back and ends the
-  // keep-alive thread. Destroy() does the same without TEARDOWN.
+  // Stops the media stream, sends TEARDOWN and asks the keep-alive thread to end. Destroy()
+  // does the same without TEARDOWN. Either is followed by AwaitEnd().
   int Stop();
   int Destroy();
+  // Waits for the receive and keep-alive threads (not for the calling thread itself) and
+  // gives the client port back. No library lock may be held.
+  void AwaitEnd();
+
+  // The path of the URL the stream comes from (the last redirect's, if any).
+  std::string Path();
+  // Media datagrams from other senders than the server, thrown away.
+  uint64_t DroppedDatagrams();
+  // A keep-alive was sent and its answer is still awaited.
+  bool KeepAliveOutstanding();
 
   // The stored stream header: its length, or -1 when none is stored or size is too small.
   int Header(unsigned char* buffer, int size);
@@ -73,7 +94,7 @@ class RtspSession final : public RtspConnectionEvents,
   // Runs an adaptor operation under the session lock; -1 without media stream.
   int WithPlayer(const std::function<int(VidoraPlayer&)>& operation);
 
-  // RtspConnectionEvents, called under the session lock.
+  // RtspConnectionEvents, called under the session lock; host notifications are queued.
   bool OnSetupAnswered(const SetupAnswer& answer) override;
   void OnOpenFailed() override;
   void OnKeepAliveLost() override;
@@ -86,24 +107,27 @@ class RtspSession final : public RtspConnectionEvents,
   // The keep-alive is due once the interval is exceeded, so the thread wakes just past it.
   static constexpr int kMinKeepAliveWaitMs = 1;
 
-  int Setup();
-  UniqueFd OpenControlConnection() const;
+  int Setup();                                 // session lock held
+  bool FollowRedirect(int redirects);          // session lock held
+  UniqueFd OpenControlConnection() const;      // session lock held
   int WithConnection(const std::function<int(RtspConnection&)>& operation);
   PortPool& Pool() const;
-  TransportParams Transport() const;
-  void ReleaseStream();                     // session lock held
-  void ReturnClientPort();                  // session lock held
-  void DeliverHeader(std::string_view header);  // session lock held
+  TransportParams Transport() const;           // session lock held
+  void ReleaseStream();                        // session lock held
+  void QueueHeader(const std::string& header);  // session lock held
   void KeepAliveLoop();
-  void EndKeepAlive();
+  bool SendKeepAlive();
+  void AwaitKeepAliveAnswer(std::chrono::steady_clock::time_point deadline);
 
   const SessionHost host_;
+  const HostContact contact_;
   const MediaTransport transport_;
   PortPools& pools_;
   const RtspTimings timings_;
   std::atomic<bool> stop_{false};
-  ExitSignal stopRequested_;  // wakes the keep-alive thread early; signalled after stop_
+  WakeEvent stopWake_;  // wakes the keep-alive thread's waits; set after stop_
   ExitSignal keepAliveExited_;
+  std::atomic<std::thread::id> keepAliveThread_{};
 
   std::mutex lock_;  // the session lock
   DataCallBack data_ = nullptr;                  // guarded by lock_
@@ -111,11 +135,12 @@ class RtspSession final : public RtspConnectionEvents,
   RtspUrl url_;                                  // guarded by lock_
   std::unique_ptr<RtspConnection> connection_;   // guarded by lock_
   std::shared_ptr<MediaStream> stream_;          // guarded by lock_
+  std::shared_ptr<MediaStream> stopping_;        // guarded by lock_: stopped, awaited by AwaitEnd
   uint16_t clientPort_ = 0;                      // guarded by lock_
   uint16_t serverPort_ = 0;                      // guarded by lock_
   in_addr serverAddress_{};                      // guarded by lock_
   std::string header_;                           // guarded by lock_
-  std::array<unsigned char, kHeaderCapacity> callbackHeader_{};  // guarded by lock_
+  HostCalls pending_;                            // guarded by lock_: made once it is released
 };
 
 }  // namespace streamclient

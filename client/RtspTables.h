@@ -13,6 +13,8 @@ constexpr int kMethodResponse = 10;
 constexpr int kMethodUnknown = 11;
 
 constexpr int kStatusOk = 1;           // index of "200"
+constexpr int kStatusMovedPermanently = 5;  // index of "301"
+constexpr int kStatusSeeOther = 7;          // index of "303"; "302" lies between
 constexpr int kFirstErrorStatus = 10;  // indices from here on are 4xx and 5xx answers
 
 int MethodIndex(std::string_view name);

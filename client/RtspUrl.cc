@@ -46,6 +46,10 @@ RtspUrl RtspUrl::Parse(std::string_view text) {
   return url;
 }
 
+bool IsPlayableUrl(const RtspUrl& url) {
+  return url.valid && url.kind == SchemeKind::kRtsp && url.path.size() <= kMaxPathLength;
+}
+
 bool IsLivePath(std::string_view text) {
   const size_t slash = text.rfind('/');
   return slash != std::string_view::npos && text.substr(slash, kLiveSegment.size()) == kLiveSegment;

@@ -9,6 +9,7 @@ namespace streamclient {
 
 enum class SchemeKind { kHttp = 0, kRtsp = 1, kFile = 2, kNone = 3 };
 
+constexpr size_t kMaxPathLength = 1023;
 constexpr int kDefaultHttpPort = 80;
 constexpr int kDefaultRtspPort = 554;
 
@@ -23,6 +24,9 @@ struct RtspUrl {
 
   static RtspUrl Parse(std::string_view text);
 };
+
+// What a player can open: a valid "rtsp" URL whose path fits the player's path field.
+bool IsPlayableUrl(const RtspUrl& url);
 
 // A live stream: the 10 characters from the last "/" of the text are "/av_stream".
 bool IsLivePath(std::string_view text);

@@ -1,6 +1,7 @@
 // The exported player API. Every function that takes a handle checks the library and the
 // handle, holds that handle's lock for the whole call, looks the player up and forwards to
-// its session or media stream.
+// its session or media stream. Host notifications and waits for the library's own threads
+// happen after the locks are released, so a host may call back in from any callback.
 #include "client/StreamClient.h"
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <thread>
 
 #include "DebugTrace.h"
+#include "HostCalls.h"
 #include "PlayerManager.h"
 #include "RtspUrl.h"
 #include "TimeUnits.h"
@@ -17,7 +19,6 @@ using namespace streamclient;
 
 namespace {
 
-constexpr size_t kMaxPathLength = 1023;
 constexpr int kMaxVideoParam = 255;
 constexpr int kGrabPolls = 100;
 constexpr auto kGrabPollPause = std::chrono::milliseconds(200);
@@ -64,21 +65,27 @@ bool PlayingLive(const Player& player) {
   return player.state == PlayerState::kPlaying && player.session && IsLivePath(player.path);
 }
 
-// Like WithPlayer, then releases the player and its id whatever the body returned; the
-// player lock is let go before the player is freed.
+// Like WithPlayer, then releases the player and its id whatever the body returned. The
+// player lock is let go before the player is freed; the session's threads are waited for once
+// no lock is held, as they may be inside a host callback that calls into the library.
 template <typename Body>
 int EndPlayer(int handle, Body&& body) {
   if (!ValidHandle(handle)) return -1;
   PlayerManager& manager = PlayerManager::Instance();
-  std::lock_guard handleGuard(manager.HandleLock(handle));
-  Player* player = manager.Find(handle);
-  if (!player) return -1;
   int result;
+  std::shared_ptr<RtspSession> ending;
   {
-    std::lock_guard playerGuard(player->lock);
-    result = body(*player);
+    std::lock_guard handleGuard(manager.HandleLock(handle));
+    Player* player = manager.Find(handle);
+    if (!player) return -1;
+    {
+      std::lock_guard playerGuard(player->lock);
+      result = body(*player);
+      ending = std::move(player->session);
+    }
+    manager.Release(player);
   }
-  manager.Release(player);
+  if (ending) ending->AwaitEnd();
   return result;
 }
 
@@ -117,16 +124,18 @@ int QRLS_CreatePlayer(StreamSink* pSink, int window, DataCallBack data, MsgFunc 
 
 int QRLS_OpenURL(int handle, const char* url, int userData) {
   if (!ValidHandle(handle)) return -1;
+  HostCalls calls;
+  std::shared_ptr<RtspSession> previous;
   const int result =
       WithPlayer(handle, "zxq--------OpenURL player is not existed!\n", [&](Player& player) {
         if (player.state != PlayerState::kIdle || !url) return -1;
         const RtspUrl parsed = RtspUrl::Parse(url);
-        if (!parsed.valid || parsed.kind != SchemeKind::kRtsp ||
-            parsed.path.size() > kMaxPathLength) {
-          return -1;
-        }
+        if (!IsPlayableUrl(parsed)) return -1;
         // A session left by an earlier failed open would otherwise keep its thread forever.
-        if (player.session) player.session->Destroy();
+        if (player.session) {
+          player.session->Destroy();
+          previous = std::move(player.session);
+        }
         player.path = parsed.path;
         player.userData = userData;
         const SessionHost host{handle,      userData,        player.window,   player.sink,
@@ -134,12 +143,15 @@ int QRLS_OpenURL(int handle, const char* url, int userData) {
         player.session = RtspSession::Start(host, PlayerManager::Instance().Pools(),
                                             PlayerManager::Instance().Timings());
         if (!player.session) return -1;
-        const int connected = player.session->Connect(url);
+        const int connected = player.session->Connect(url, calls);
         if (connected != 0) return connected;
+        player.path = player.session->Path();  // where a redirect led
         player.state = PlayerState::kOpened;
         return 1;
       });
+  if (previous) previous->AwaitEnd();
   if (result != 1) DebugTrace("zxq--------OpenURL failed2\n");
+  calls.Run();
   return result;
 }
 
@@ -198,15 +210,14 @@ int QRLS_GetCurTime(int handle, int* time) {
 
 int QRLS_Stop(int handle) {
   return EndPlayer(handle, [](Player& player) {
-    const std::shared_ptr<RtspSession> session = std::move(player.session);
-    const bool stoppable = player.state != PlayerState::kIdle && session;
+    const bool stoppable = player.state != PlayerState::kIdle && player.session;
     player.state = PlayerState::kIdle;
     if (stoppable) {
-      session->Stop();
+      player.session->Stop();
       return 0;
     }
     // A session left by a failed open is torn down too, so no thread outlives its handle.
-    if (session) session->Destroy();
+    if (player.session) player.session->Destroy();
     return -1;
   });
 }
@@ -216,7 +227,6 @@ int QRLS_Destroy(int handle) {
     if (player.session) {
       player.state = PlayerState::kIdle;
       player.session->Destroy();
-      player.session.reset();
     }
     return 0;
   });
@@ -298,7 +308,11 @@ int QRLS_GrabPic(int handle, const char* path, int type) {
   for (int poll = 0; poll < kGrabPolls && !manager.Grabs().Done(slot); ++poll) {
     std::this_thread::sleep_for(kGrabPollPause);
   }
-  return 0;
+  if (manager.Grabs().Done(slot)) return 0;
+  // No picture was written: a host told otherwise would go looking for a file that is not
+  // there. A frame shown later must not write it behind the host's back either.
+  Vidora_SetDisplayCallBack(slot, nullptr);
+  return -1;
 }
 
 int QRLS_ResetWndHandle(int handle, int window) {

@@ -87,12 +87,16 @@ HRESULT GroupParser::Receive(const uint8_t* data, long length) {
       const uint8_t* from = cursor;
       status = ProcessDataInTemp(from, static_cast<size_t>(end - from), cursor);
     }
-    if (fill_ == 0 && cursor < end) status = ProcessData(cursor, end);
+    if (fill_ == 0 && cursor < end && !assembler_.DownstreamFailed())
+      status = ProcessData(cursor, end);
   } catch (...) {
     Trace("EXCEPTION_EXECUTE_HANDLER");
     fill_ = 0;
   }
-  return status;
+  // A downstream that failed a delivery is told upstream, so a push source stops; a fault of
+  // the parsing itself stays here.
+  const HRESULT downstream = assembler_.TakeDownstreamError();
+  return FAILED(downstream) ? downstream : status;
 }
 
 HRESULT GroupParser::ProcessDataInTemp(const uint8_t* data, size_t length,
@@ -192,6 +196,7 @@ HRESULT GroupParser::ProcessData(const uint8_t* cursor, const uint8_t* end) {
         if (!MayDeliver(group.header)) continue;
         if (assembler_.ProcessGroup(group) != S_OK)
           Trace("ProcessData:Failed to process group!!\n");
+        if (assembler_.DownstreamFailed()) return S_OK;  // the rest would fail the same way
         break;
     }
   }

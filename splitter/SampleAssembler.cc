@@ -58,6 +58,7 @@ void SampleAssembler::Reset() {
   silence_ = true;
   videoClock_.store(0, std::memory_order_relaxed);
   audioClock_ = 0;
+  downstreamError_ = S_OK;
 }
 
 HRESULT SampleAssembler::ProcessGroup(const GroupView& group) {
@@ -106,7 +107,7 @@ HRESULT SampleAssembler::SendSilence() {
     const REFERENCE_TIME start = audioClock_;
     audioClock_ += recorder::kAudioBlockDuration;
     Trace("Splitter : send a cheat audio sample\n");
-    if (const HRESULT hr = sample.Deliver(kAudioSamplePrefixSize + filler, start, audioClock_);
+    if (const HRESULT hr = Deliver(sample, kAudioSamplePrefixSize + filler, start, audioClock_);
         FAILED(hr)) {
       return hr;
     }
@@ -138,7 +139,7 @@ HRESULT SampleAssembler::DeliverAudio(const GroupView& group) {
     std::memcpy(sample.Data() + kAudioSamplePrefixSize, block.payload, payload);
     const REFERENCE_TIME start = audioClock_;
     audioClock_ += recorder::kAudioBlockDuration;
-    const HRESULT hr = sample.Deliver(payload + kAudioSamplePrefixSize, start, audioClock_);
+    const HRESULT hr = Deliver(sample, payload + kAudioSamplePrefixSize, start, audioClock_);
     if (FAILED(hr)) {
       Trace("Failed to deliver audio sample!");
       status = hr;
@@ -167,9 +168,22 @@ HRESULT SampleAssembler::DeliverVideo(const GroupView& group, int videoBlocks) {
     const REFERENCE_TIME start = VideoClock();
     const REFERENCE_TIME stop = start + frameDuration_;
     videoClock_.store(stop, std::memory_order_relaxed);
-    if (FAILED(sample.Deliver(length, start, stop))) return S_OK;
+    if (FAILED(Deliver(sample, length, start, stop))) return S_OK;
   }
   return S_OK;
+}
+
+HRESULT SampleAssembler::Deliver(SampleLease& sample, size_t length, REFERENCE_TIME start,
+                                 REFERENCE_TIME stop) {
+  const HRESULT hr = sample.Deliver(length, start, stop);
+  if (FAILED(hr) && SUCCEEDED(downstreamError_)) downstreamError_ = hr;
+  return hr;
+}
+
+HRESULT SampleAssembler::TakeDownstreamError() {
+  const HRESULT hr = downstreamError_;
+  downstreamError_ = S_OK;
+  return hr;
 }
 
 }  // namespace splitter

@@ -11,6 +11,7 @@
 
 #include <atomic>
 
+#include "SampleLease.h"
 #include "SampleOutput.h"
 #include "recorder/StreamFormat.h"
 
@@ -37,6 +38,12 @@ class SampleAssembler {
   // Delivers one complete group. A fault inside returns the status as it stood before it.
   [[nodiscard]] HRESULT ProcessGroup(const recorder::GroupView& group);
 
+  // The first failure a downstream pin answered a delivery with since the last call, then
+  // S_OK again. The group's own faults never show here: only what the upstream filter must
+  // hear to stop pushing into a stopped or broken graph.
+  HRESULT TakeDownstreamError();
+  bool DownstreamFailed() const { return FAILED(downstreamError_); }
+
   // Start time of the next video sample; readable from any thread.
   REFERENCE_TIME VideoClock() const { return videoClock_.load(std::memory_order_relaxed); }
 
@@ -44,6 +51,8 @@ class SampleAssembler {
   HRESULT SendSilence();
   HRESULT DeliverAudio(const recorder::GroupView& group);
   HRESULT DeliverVideo(const recorder::GroupView& group, int videoBlocks);
+  // Delivers the sample and remembers a failure for TakeDownstreamError.
+  HRESULT Deliver(SampleLease& sample, size_t length, REFERENCE_TIME start, REFERENCE_TIME stop);
 
   SampleOutput& video_;
   SampleOutput& audio_;
@@ -52,6 +61,7 @@ class SampleAssembler {
   std::atomic<REFERENCE_TIME> videoClock_{0};  // written on the streaming thread only
   REFERENCE_TIME audioClock_ = 0;
   REFERENCE_TIME frameDuration_ = kInitialFrameDuration;
+  HRESULT downstreamError_ = S_OK;
 };
 
 }  // namespace splitter

@@ -75,6 +75,8 @@ HRESULT CWmSinkInputPin::WriteSample(IMediaSample* pSample) {
   const bool video = m_input == SinkInput::kVideo;
   const HRESULT hr = video ? context.WriteVideo(data, length, start, flags)
                            : context.WriteAudio(data, length, stop - start, flags);
+  // A sample racing a stop finds the writer done; any other refusal leaves the file short.
+  if (FAILED(hr) && hr != VFW_E_WRONG_STATE) m_pSink->AbortWriting(hr);
   // Whichever input runs more than a second ahead of the other waits a little per sample.
   const CWmSinkInputPin* other = m_pSink->InputPin(video ? SinkInput::kAudio : SinkInput::kVideo);
   if (other->IsConnected() && (video ? context.VideoAhead() : context.AudioAhead()))
@@ -183,20 +185,36 @@ HRESULT CWmSinkFilter::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
 HRESULT CWmSinkFilter::Pause() {
   CAutoLock lock(&m_filterLock);
   if (!m_pVideo->IsConnected() && !m_pAudio->IsConnected()) return E_UNEXPECTED;
-  if (IsStopped())
+  if (IsStopped()) {
+    {
+      std::lock_guard guard(m_completionLock);
+      m_writeError = S_OK;
+    }
     if (HRESULT hr = m_context.StartWriting(); FAILED(hr)) return hr;
+  }
   return CBaseFilter::Pause();
 }
 
 HRESULT CWmSinkFilter::Stop() {
   CAutoLock lock(&m_filterLock);
-  m_context.StopWriting();
+  // The file is finished here; if that fails the graph learns it, as from a failed write.
+  if (HRESULT hr = m_context.StopWriting(); FAILED(hr)) AbortWriting(hr);
   return CBaseFilter::Stop();
+}
+
+void CWmSinkFilter::AbortWriting(HRESULT hr) {
+  {
+    std::lock_guard guard(m_completionLock);
+    if (FAILED(m_writeError)) return;
+    m_writeError = hr;
+  }
+  NotifyEvent(EC_ERRORABORT, hr, 0);
 }
 
 void CWmSinkFilter::CheckCompletion() {
   {
     std::lock_guard guard(m_completionLock);
+    if (FAILED(m_writeError)) return;  // aborted: the file is not complete
     for (const CWmSinkInputPin* pin : {m_pVideo.get(), m_pAudio.get()}) {
       if (pin->IsConnected() && !pin->m_bEndOfStream) return;
       if (pin->m_bCompletionNotified) return;

@@ -74,8 +74,11 @@ class CWmSinkFilter final : public CBaseFilter, public IFileSinkFilter, public I
 
   WmWriterContext& Context() { return m_context; }
   CWmSinkInputPin* InputPin(SinkInput input) const;
-  // Sends EC_COMPLETE once every connected pin has ended, once per run.
+  // Sends EC_COMPLETE once every connected pin has ended, once per run, unless writing failed.
   void CheckCompletion();
+  // Writing failed (a sample, or finishing the file): sends EC_ERRORABORT with `hr`, once per
+  // run.
+  void AbortWriting(HRESULT hr);
   std::mutex& CompletionLock() { return m_completionLock; }
 
   static constexpr int kPinCount = 2;
@@ -85,7 +88,8 @@ class CWmSinkFilter final : public CBaseFilter, public IFileSinkFilter, public I
   HRESULT SeekingInterface(REFIID riid, void** ppv);
 
   CCritSec m_filterLock;
-  std::mutex m_completionLock;  // leaf; guards the pins' end-of-stream flags
+  std::mutex m_completionLock;  // leaf; guards the pins' end-of-stream flags and m_writeError
+  HRESULT m_writeError = S_OK;  // the first writing failure of this run
   WmWriterContext m_context;
   std::unique_ptr<CWmSinkInputPin> m_pVideo;
   std::unique_ptr<CWmSinkInputPin> m_pAudio;

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "DShowErrors.h"
 #include "WmWriterContext.h"
 
 namespace {
@@ -68,13 +69,16 @@ HRESULT WmWriterContext::StartWriting() {
   if (HRESULT hr = writer_->SetOutputFilename(file_name_.c_str()); FAILED(hr)) return hr;
   SetText(header_info_, kTitleAttribute, kTitle);
   SetText(header_info_, kDescriptionAttribute, kDescription);
-  return writer_->BeginWriting();
+  const HRESULT hr = writer_->BeginWriting();
+  writing_ = SUCCEEDED(hr);
+  return hr;
 }
 
 HRESULT WmWriterContext::StopWriting() {
   std::lock_guard guard(lock_);
-  if (writer_) writer_->EndWriting();
-  return S_OK;
+  if (!writer_ || !writing_) return S_OK;
+  writing_ = false;
+  return writer_->EndWriting();
 }
 
 HRESULT WmWriterContext::FillBuffer(const BYTE* data, LONG length,
@@ -94,6 +98,7 @@ HRESULT WmWriterContext::FillBuffer(const BYTE* data, LONG length,
 HRESULT WmWriterContext::WriteVideo(const BYTE* data, LONG length, REFERENCE_TIME start,
                                     DWORD flags) {
   std::lock_guard guard(lock_);
+  if (!writing_) return VFW_E_WRONG_STATE;
   video_time_ = start;
   ComPtr<INSSBuffer> buffer;
   if (HRESULT hr = FillBuffer(data, length, &buffer); FAILED(hr)) return hr;
@@ -105,6 +110,7 @@ HRESULT WmWriterContext::WriteVideo(const BYTE* data, LONG length, REFERENCE_TIM
 HRESULT WmWriterContext::WriteAudio(const BYTE* data, LONG length, REFERENCE_TIME duration,
                                     DWORD flags) {
   std::lock_guard guard(lock_);
+  if (!writing_) return VFW_E_WRONG_STATE;
   ComPtr<INSSBuffer> buffer;
   if (HRESULT hr = FillBuffer(data, length, &buffer); FAILED(hr)) return hr;
   const HRESULT hr =

@@ -65,8 +65,10 @@ class WmWriterContext {
                          ULONG format_size);
   // Resets the times, names the file, sets the title and description, begins writing.
   HRESULT StartWriting();
-  // Ends writing if a writer exists; always S_OK.
+  // Ends writing, if writing began: the writer's result, which says whether the file was
+  // finished whole (S_OK when nothing was being written).
   HRESULT StopWriting();
+  // The writing calls answer VFW_E_WRONG_STATE outside StartWriting .. StopWriting.
   // One video sample at its start time; counted once it reaches the writer, also when the
   // writer refuses it.
   HRESULT WriteVideo(const BYTE* data, LONG length, REFERENCE_TIME start, DWORD flags);
@@ -127,6 +129,7 @@ class WmWriterContext {
 
   std::mutex lock_;  // see the class comment
   std::u16string file_name_;
+  bool writing_ = false;  // between a successful StartWriting and StopWriting
   std::atomic<REFERENCE_TIME> audio_time_{0};
   std::atomic<REFERENCE_TIME> video_time_{0};
   std::atomic<DWORD> written_frames_{0};  // never reset

@@ -44,7 +44,7 @@ bool CConvertDriver::AddFile(const std::string& path) {
   // fails, so converting it shows "Create Failed!" on its row and the walk goes on.
   const FileProbe probe = ProbeFile(path, probe_);
   JobRecord record{path};
-  record.fileSize = static_cast<uint32_t>(probe.fileSize);
+  record.fileSize = probe.fileSize;
   if (probe.result) {
     probe_ = *probe.result;
     record.width = probe_.width;

@@ -10,6 +10,7 @@
 // converted); rows are 0-based, so the current row is current position - 1.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,6 +30,11 @@ namespace recast {
 
 constexpr int kDriverTimerId = 1025;
 constexpr int kDriverTimerPeriodMs = 500;
+// A running job whose headway stays the same this long is stalled: it ends as failed rather
+// than being polled for ever.
+constexpr std::chrono::milliseconds kStallLimit{30'000};
+
+using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
 
 class CConvertDriver {
  public:
@@ -59,6 +65,9 @@ class CConvertDriver {
   // is prepared, after the defaults derived from the file (the batch command line's options).
   void SetDialogEdits(std::function<void(VideoSettings&)> edits) { dialogEdits_ = std::move(edits); }
 
+  // The stall watch's limit and clock (tests shorten the one and drive the other).
+  void SetStallWatch(std::chrono::milliseconds limit, SteadyClock clock);
+
   // ---- The walk ----------------------------------------------------------------------
   // Converts from the current position to the end of the list.
   void Start();
@@ -66,7 +75,7 @@ class CConvertDriver {
   void Stop();
   // Opens the current file in a converter if it is not yet (before Video set/Audio set).
   bool EnsurePrepared();
-  // The periodic step: polls progress and moves on when a job completes.
+  // The periodic step: polls progress and moves on when a job completes, fails or stalls.
   void OnTimer(int timerId);
 
   // ---- What the window shows ---------------------------------------------------------
@@ -106,8 +115,10 @@ class CConvertDriver {
   void ConvertFromCurrent();
   JobOutcome ConvertAtCurrentPosition();
   bool AdvanceToNextJob();
+  bool Stalled();
+  void EndJob(RowStatus status, std::string_view text);
   void Teardown();
-  void HaltConverter();
+  HRESULT HaltConverter();
 
   // Display helpers.
   void MarkFailed(int row, std::string_view text);
@@ -143,6 +154,12 @@ class CConvertDriver {
   uint32_t estimatedBitRate_ = 0;
   bool narrowNtsc_ = false;
   std::function<void(VideoSettings&)> dialogEdits_;
+
+  // The stall watch of the running job.
+  std::chrono::milliseconds stallLimit_ = kStallLimit;
+  SteadyClock clock_ = [] { return std::chrono::steady_clock::now(); };
+  ConvertHeadway lastHeadway_;
+  std::chrono::steady_clock::time_point lastMoved_;
 };
 
 }  // namespace recast

@@ -61,7 +61,7 @@ DefaultsOutcome ApplyDefaults(VideoSettings& settings, const JobDefaults& job) {
   return DefaultsOutcome::Applied;
 }
 
-uint32_t EstimateSourceBitRate(uint32_t fileSize, int64_t duration) {
+uint32_t EstimateSourceBitRate(uint64_t fileSize, int64_t duration) {
   if (duration <= 0) return kFallbackBitRate;
   const double estimate =
       static_cast<double>(fileSize) * kEstimateScale / static_cast<double>(duration);

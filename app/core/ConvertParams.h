@@ -70,7 +70,7 @@ DefaultsOutcome ApplyDefaults(VideoSettings& settings, const JobDefaults& job);
 
 // The source bit rate estimated from size and duration (1.024 times the true average), with
 // 1 000 000 bit/s for an estimate of 0 or of 100 000 000 or more.
-uint32_t EstimateSourceBitRate(uint32_t fileSize, int64_t duration);
+uint32_t EstimateSourceBitRate(uint64_t fileSize, int64_t duration);
 
 // The video standard an output frame size implies; other sizes keep `previous`.
 VideoStandard StandardFromSize(int32_t width, int32_t height, VideoStandard previous);

@@ -161,6 +161,8 @@ CConvertDriver::JobOutcome CConvertDriver::ConvertAtCurrentPosition() {
     return JobOutcome::Failed;
   }
   view_.ShowPaths(currentSourcePath_, outputPath_);
+  lastHeadway_ = converter_->Headway();
+  lastMoved_ = clock_();
   return JobOutcome::Started;
 }
 
@@ -226,8 +228,40 @@ void CConvertDriver::OnTimer(int timerId) {
   rows_.SetText(row, kColumnProgress, std::to_string(progress));
   view_.RedrawRow(row);
   rows_.ApplyStatus(row, RowStatus::Converting, texts::kConverting);
-  if (progress < kProgressComplete) return;
-  rows_.ApplyStatus(row, RowStatus::Success, texts::kConvertSuccess);
+  if (FAILED(converter_->Failure())) {
+    EndJob(RowStatus::Failed, texts::kConvertError);
+  } else if (progress >= kProgressComplete) {
+    EndJob(RowStatus::Success, texts::kConvertSuccess);
+  } else if (Stalled()) {
+    EndJob(RowStatus::Failed, texts::kConvertError);
+  }
+}
+
+void CConvertDriver::SetStallWatch(std::chrono::milliseconds limit, SteadyClock clock) {
+  stallLimit_ = limit;
+  clock_ = std::move(clock);
+}
+
+// A graph can claim to run while nothing moves (a filter waiting for ever, a source that
+// neither delivers nor ends); only the headway tells.
+bool CConvertDriver::Stalled() {
+  const ConvertHeadway headway = converter_->Headway();
+  const auto now = clock_();
+  if (headway != lastHeadway_) {
+    lastHeadway_ = headway;
+    lastMoved_ = now;
+    return false;
+  }
+  return now - lastMoved_ >= stallLimit_;
+}
+
+void CConvertDriver::EndJob(RowStatus status, std::string_view text) {
+  const int row = currentPosition_ - 1;
+  if (status == RowStatus::Failed) {
+    MarkFailed(row, text);
+  } else {
+    rows_.ApplyStatus(row, status, text);
+  }
   if (AdvanceToNextJob()) ConvertFromCurrent();
 }
 
@@ -246,19 +280,25 @@ bool CConvertDriver::AdvanceToNextJob() {
 
 void CConvertDriver::Stop() {
   if (state_ != ConvertState::Converting) return;
-  HaltConverter();
+  const HRESULT halted = HaltConverter();
   Teardown();
   RefreshControls();
-  rows_.ApplyStatus(currentPosition_ - 1, RowStatus::HandStop, texts::kHandStop);
+  // A stopped file that could not be finalised is no playable part of the recording.
+  if (FAILED(halted)) {
+    MarkFailed(currentPosition_ - 1, texts::kConvertError);
+  } else {
+    rows_.ApplyStatus(currentPosition_ - 1, RowStatus::HandStop, texts::kHandStop);
+  }
 }
 
 // Stops the running graph and shows the stopped row; shared by Stop and by Teardown, which
 // stops a running job first but neither marks the row nor ends the walk.
-void CConvertDriver::HaltConverter() {
-  if (converter_) converter_->Stop();
+HRESULT CConvertDriver::HaltConverter() {
+  const HRESULT hr = converter_ ? converter_->Stop() : S_OK;
   state_ = ConvertState::Stopped;
   SelectListRow(currentPosition_ - 1);
   RefreshControls();
+  return hr;
 }
 
 void CConvertDriver::Teardown() {

@@ -1,6 +1,12 @@
 // IConverter: what the driver needs of the object that converts one file (CConverter, which
 // owns the file's filter graph). The driver calls, in this order: Open, QueryVideoSize,
-// BuildOutput, SetParams (WMV only), Start, Progress (repeatedly), Stop, Release.
+// BuildOutput, SetParams (WMV only), Start, Progress and Failure and Headway (repeatedly), Stop,
+// Release.
+//
+// The output is written under its name with kPartSuffix added and takes its own name only once
+// it was finalised without error (at completion, or when a running job is stopped), so no
+// truncated file ever carries the output's name; a job that fails or is released unfinished
+// removes its partial file.
 //
 // Implementations report failures as HRESULTs and show their own messages for missing
 // filters and configuration errors; the driver only marks the row.
@@ -10,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "ConvertParams.h"
 #include "ConvertTypes.h"
@@ -19,6 +26,17 @@
 namespace recast {
 
 constexpr int kProgressComplete = 100;
+
+// Added to the output path while the output is written.
+constexpr std::string_view kPartSuffix = ".part";
+
+// What shows that a running job gets on: the media time the output reached and the frames the
+// writer wrote. A job whose headway stays the same makes no progress.
+struct ConvertHeadway {
+  REFERENCE_TIME position = 0;
+  uint32_t writtenFrames = 0;
+  bool operator==(const ConvertHeadway&) const = default;
+};
 
 struct VideoSizeAnswer {
   int32_t width = 0;
@@ -50,9 +68,14 @@ class IConverter {
 
   // Connects the WMV streams if needed, then runs the graph.
   virtual HRESULT Start() = 0;
-  // 0..100; 100 only once the job is complete.
+  // 0..100; 100 only once the job is complete and its output carries its own name.
   virtual int Progress() = 0;
-  // Stops a running graph.
+  // Why the job failed (an error the graph reported, or finalising the output); S_OK while it
+  // has not. Known after the Progress call that found it; the job then makes no more progress.
+  virtual HRESULT Failure() const = 0;
+  virtual ConvertHeadway Headway() = 0;
+  // Stops a running graph; its output is finalised and takes its own name. Fails when the
+  // output could not be finalised.
   virtual HRESULT Stop() = 0;
   // Stops if needed and releases the graph; the converter is not used afterwards.
   virtual void Release() = 0;

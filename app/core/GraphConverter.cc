@@ -1,6 +1,7 @@
 #include "GraphConverter.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "ComRuntime.h"
 #include "ControlInterfaces.h"
@@ -40,9 +41,13 @@ HRESULT CConverter::BuildOutput(OutputKind kind, const std::string& outputPath, 
                                 bool insertDecompressor) {
   kind_ = kind;
   frameRate_ = frameRate;
+  outputPath_ = outputPath;
+  partPath_ = outputPath + std::string(kPartSuffix);
+  outputKept_ = false;
+  failure_ = S_OK;
   const HRESULT hr = kind == OutputKind::Avi
-                         ? graph_.BuildAvi(outputPath)
-                         : graph_.BuildWmv(outputPath, frameRate, insertDecompressor);
+                         ? graph_.BuildAvi(partPath_)
+                         : graph_.BuildWmv(partPath_, frameRate, insertDecompressor);
   if (SUCCEEDED(hr)) state_ = ConverterState::Built;
   return hr;
 }
@@ -103,9 +108,53 @@ HRESULT CConverter::Start() {
 }
 
 int CConverter::Progress() {
-  if (!graph_.HasGraph()) return 0;
-  if (graph_.Completed(kCompletionPollMs)) return kProgressComplete;
+  if (outputKept_) return kProgressComplete;
+  if (state_ != ConverterState::Running || FAILED(failure_)) return 0;
+  const GraphNews news = graph_.TakeEvents(kCompletionPollMs);
+  if (FAILED(news.failure)) {
+    Fail(news.failure);
+    return 0;
+  }
+  if (news.complete) return SUCCEEDED(Finalise()) ? kProgressComplete : 0;
   return kind_ == OutputKind::Avi ? AviProgress() : WmvProgress();
+}
+
+ConvertHeadway CConverter::Headway() {
+  ConvertHeadway headway;
+  graph_.CurrentPosition(headway.position);
+  DWORD written = 0;
+  if (kind_ == OutputKind::Wmv && SUCCEEDED(graph_.WrittenFrames(0, written)))
+    headway.writtenFrames = written;
+  return headway;
+}
+
+HRESULT CConverter::Finalise() {
+  graph_.Stop();
+  state_ = ConverterState::Halted;
+  // A writer that cannot finish its file says so while it stops.
+  const GraphNews news = graph_.TakeEvents(0);
+  if (FAILED(news.failure)) {
+    Fail(news.failure);
+    return failure_;
+  }
+  if (std::rename(partPath_.c_str(), outputPath_.c_str()) != 0) {
+    Fail(E_FAIL);
+    return failure_;
+  }
+  outputKept_ = true;
+  return S_OK;
+}
+
+void CConverter::Fail(HRESULT failure) {
+  failure_ = failure;
+  if (state_ == ConverterState::Running) graph_.Stop();
+  state_ = ConverterState::Halted;
+  DiscardPartialOutput();
+}
+
+// What a failed job wrote would only pass for the start of a recording.
+void CConverter::DiscardPartialOutput() {
+  if (!partPath_.empty() && !outputKept_) std::remove(partPath_.c_str());
 }
 
 int CConverter::AviProgress() {
@@ -124,10 +173,9 @@ int CConverter::WmvProgress() {
 }
 
 HRESULT CConverter::Stop() {
-  if (state_ != ConverterState::Running) return E_UNEXPECTED;
-  graph_.Stop();
-  state_ = ConverterState::Halted;
-  return S_OK;
+  if (outputKept_) return S_OK;
+  if (state_ != ConverterState::Running) return FAILED(failure_) ? failure_ : E_UNEXPECTED;
+  return Finalise();
 }
 
 void CConverter::Release() {
@@ -135,6 +183,7 @@ void CConverter::Release() {
   if (graph_.HasGraph()) graph_.SetNotifyWindow(0);
   graph_.Destroy();
   state_ = ConverterState::Halted;
+  DiscardPartialOutput();
 }
 
 void CConverter::ShowMessage(std::string_view text, std::string_view caption) const {

@@ -4,6 +4,10 @@
 //
 // Messages for missing filters and configuration errors go to the message sink with their
 // captions; the driver only marks the row.
+//
+// The graph's events are read at each progress poll: completion stops the graph, so every
+// writer finalises its file, and only a file finalised without an error event is renamed from
+// its partial name to the output name.
 #pragma once
 
 #include <functional>
@@ -45,6 +49,8 @@ class CConverter final : public IConverter {
   HRESULT ConfigureAudio() override;
   HRESULT Start() override;
   int Progress() override;
+  HRESULT Failure() const override { return failure_; }
+  ConvertHeadway Headway() override;
   HRESULT Stop() override;
   void Release() override;
 
@@ -54,6 +60,10 @@ class CConverter final : public IConverter {
  private:
   int AviProgress();
   int WmvProgress();
+  // Stops the graph, then gives the finished output its own name unless an error came first.
+  HRESULT Finalise();
+  void Fail(HRESULT failure);
+  void DiscardPartialOutput();
   HRESULT ShowPages(std::u16string_view filterName);
   void ShowMessage(std::string_view text, std::string_view caption) const;
 
@@ -64,6 +74,10 @@ class CConverter final : public IConverter {
   OutputKind kind_ = OutputKind::Wmv;
   REFERENCE_TIME duration_ = 0;
   std::string sourcePath_;
+  std::string outputPath_;  // the name the finished output gets
+  std::string partPath_;    // where it is written until then
+  bool outputKept_ = false;  // renamed to outputPath_
+  HRESULT failure_ = S_OK;
   VideoSizeAnswer videoSize_;
   int32_t frameRate_ = 0;
 };

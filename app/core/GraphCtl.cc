@@ -20,6 +20,19 @@ constexpr char16_t kItemDelimiter[] = u"!";
 constexpr size_t kMaxPathChars = 260;
 constexpr LONG kHidden = 0;  // put_Visible: OAFALSE
 
+// The result an event stands for: the error it carries for the four that end a run
+// (E_FAIL when it carries none, E_ABORT for the user's abort), S_OK for every other event.
+HRESULT FailureOf(LONG code, LONG_PTR param1) {
+  const auto carried = static_cast<HRESULT>(param1);
+  switch (code) {
+    case EC_USERABORT: return E_ABORT;
+    case EC_ERRORABORT:
+    case EC_STREAM_ERROR_STOPPED:
+    case EC_ERROR_STILLPLAYING: return FAILED(carried) ? carried : E_FAIL;
+    default: return S_OK;
+  }
+}
+
 template <typename T>
 HRESULT Query(IUnknown* object, ComPtr<T>& out) {
   return object->QueryInterface(__uuidof(T), out.ReleaseAndGetVoidAddress());
@@ -125,10 +138,17 @@ HRESULT CGraphCtl::Run() { return control_ ? control_->Run() : E_UNEXPECTED; }
 
 HRESULT CGraphCtl::Stop() { return control_ ? control_->Stop() : E_UNEXPECTED; }
 
-bool CGraphCtl::Completed(LONG timeoutMs) {
-  if (!events_) return false;
+GraphNews CGraphCtl::TakeEvents(LONG timeoutMs) {
+  GraphNews news;
+  if (!events_) return news;
   LONG code = 0;
-  return events_->WaitForCompletion(timeoutMs, &code) == S_OK && code == EC_COMPLETE;
+  LONG_PTR param1 = 0;
+  LONG_PTR param2 = 0;
+  for (LONG wait = timeoutMs; events_->GetEvent(&code, &param1, &param2, wait) == S_OK; wait = 0) {
+    if (code == EC_COMPLETE) news.complete = true;
+    if (SUCCEEDED(news.failure)) news.failure = FailureOf(code, param1);
+  }
+  return news;
 }
 
 void CGraphCtl::ShowMessage(std::string_view text, std::string_view caption) const {

@@ -48,6 +48,13 @@ constexpr int32_t kDefaultOutputWidth = 704;
 constexpr int32_t kDefaultOutputHeight = 576;
 constexpr int32_t kDefaultWriterBitRate = 1'000'000;
 
+// What the graph reported since it was last asked: completion, or the first failure that ends
+// the run (S_OK when none).
+struct GraphNews {
+  bool complete = false;
+  HRESULT failure = S_OK;
+};
+
 class CGraphCtl {
  public:
   explicit CGraphCtl(MessageSink messages) : messages_(std::move(messages)) {}
@@ -72,8 +79,10 @@ class CGraphCtl {
   HRESULT VideoSize(int32_t& width, int32_t& height);
   HRESULT Run();
   HRESULT Stop();
-  // True when the graph reported completion within `timeoutMs`.
-  bool Completed(LONG timeoutMs);
+  // Reads every event the graph queued, waiting up to `timeoutMs` for the first one. Each
+  // abort or stream error counts as a failure: a run that lost a stream or its output never
+  // reaches a complete file, whatever end of stream follows.
+  GraphNews TakeEvents(LONG timeoutMs);
   IGraphBuilder* Graph() const { return graph_.Get(); }
 
   // ---- Filters and pins (GraphTopology.cc) -----------------------------------------------

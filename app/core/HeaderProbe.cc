@@ -86,7 +86,7 @@ std::optional<ProbeResult> ProbeHeader(recorder::ByteSpan bytes, uint64_t fileSi
   if (!file || !group) return std::nullopt;
 
   ProbeResult result = previous;
-  result.fileSize = static_cast<uint32_t>(fileSize);
+  result.fileSize = fileSize;
   result.standard = ResolveStandard(file->videoStandard, previous.standard);
   result.audio = group->audioWord != 0 ? kAudioPresent : 0;
   result.frameRate = ResolveFrameRate(group->frameRateCode);

@@ -27,7 +27,7 @@ struct ProbeResult {
   int32_t width = 0;
   int32_t height = 0;
   int32_t frameRate = 0;
-  uint32_t fileSize = 0;    // low 32 bits of the file size
+  uint64_t fileSize = 0;    // the file size in bytes
   bool narrowNtsc = false;  // the frame is 176 x 120
 
   bool operator==(const ProbeResult&) const = default;

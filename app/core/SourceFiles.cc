@@ -2,12 +2,22 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <filesystem>
 
 namespace recast {
 namespace {
 
 constexpr std::array<std::string_view, 3> kSearchOrder{".264", ".mp4", ".qrl"};
+
+// Recorders exporting to FAT media write their names in capitals ("CH01.MP4").
+bool EndsWithIgnoringCase(std::string_view name, std::string_view ending) {
+  if (name.size() < ending.size()) return false;
+  const std::string_view tail = name.substr(name.size() - ending.size());
+  return std::equal(tail.begin(), tail.end(), ending.begin(), [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+  });
+}
 
 }  // namespace
 
@@ -36,7 +46,7 @@ std::vector<std::string> FindRecorderFiles(const std::string& folder) {
   for (std::string_view ending : kSearchOrder) {
     for (const fs::path& entry : entries) {
       const std::string name = entry.filename().string();
-      if (name.ends_with(ending)) found.push_back(entry.string());
+      if (EndsWithIgnoringCase(name, ending)) found.push_back(entry.string());
     }
   }
   return found;

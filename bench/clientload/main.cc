@@ -4,7 +4,6 @@
 // lost or changed on the way.
 //
 // usage: clientload [--players N] [--seconds S] [--idle-seconds S] [--udp] [--recsim PATH]
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "CpuStretch.h"
 #include "PlayerFleet.h"
 #include "RecsimProcess.h"
 #include "Recording.h"
@@ -67,30 +67,6 @@ bool ParseArgs(int argc, char** argv, Options& options) {
          options.idleSeconds >= 0;
 }
 
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// CPU and wall time of a stretch of the run.
-class Stretch {
- public:
-  Stretch() : cpu_(CpuSeconds()), wall_(Clock::now()) {}
-  double Cpu() const { return CpuSeconds() - cpu_; }
-  double Wall() const { return std::chrono::duration<double>(Clock::now() - wall_).count(); }
-  void Print(const char* what) const {
-    const double cpu = Cpu(), wall = Wall();
-    std::printf("%s: %.2f s CPU over %.2f s = %.2f%% of one core\n", what, cpu, wall,
-                100.0 * cpu / wall);
-  }
-
- private:
-  double cpu_;
-  Clock::time_point wall_;
-};
-
 std::string WriteRecording(const fs::path& path, int seconds) {
   recgen::Options recording;
   recording.codec = recgen::VideoCodec::Mpeg4;
@@ -130,12 +106,12 @@ int Run(const Options& options) {
   const int paused = fleet.Each(QRLS_Pause, 1);
   std::this_thread::sleep_for(kSettle);
   {
-    const Stretch idle;
+    const bench::CpuStretch idle;
     std::this_thread::sleep_for(std::chrono::seconds(options.idleSeconds));
     std::printf("idle: %d players paused; ", paused);
     idle.Print("client");
   }
-  const Stretch streaming;
+  const bench::CpuStretch streaming;
   fleet.Each(QRLS_Resume, 1);
   const auto deadline = Clock::now() + std::chrono::seconds(options.seconds) + kGrace;
   while (!fleet.AllComplete() && Clock::now() < deadline) std::this_thread::sleep_for(50ms);

@@ -42,7 +42,7 @@ class HostRecorder {
 int RecordData(int handle, int userData, int dataType, unsigned char* buffer, int length);
 int RecordMessage(int handle, int msg, int param1, int param2);
 
-class RecordingSink final : public StreamSink {
+class RecordingSink : public StreamSink {
  public:
   int OnTotalTime(int totalTime) override;
   int OnPresentationOpened(int ok) override;

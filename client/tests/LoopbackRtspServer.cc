@@ -47,8 +47,7 @@ bool SendText(int fd, const std::string& text) {
 LoopbackRtspServer::LoopbackRtspServer() {
   listener_ = Listen(SOCK_STREAM, port_);
   mediaListener_ = Listen(SOCK_STREAM, mediaPort_);
-  uint16_t udpPort = 0;
-  udp_ = Listen(SOCK_DGRAM, udpPort);
+  udp_ = Listen(SOCK_DGRAM, udpPort_);
   acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -145,11 +144,13 @@ std::string LoopbackRtspServer::DefaultAnswer(const ServerRequest& request) {
       live = live_;
       header = header_;
     }
+    // Datagrams go out from the UDP socket, so that is the server port of a UDP session.
+    const uint16_t serverPort = tcp ? mediaPort_ : udpPort_;
     const std::string transport = std::string("Transport: RTP/AVP/") + (tcp ? "TCP" : "UDP") +
                                   ";unicast;client_port=" + std::to_string(clientPort) + "-" +
                                   std::to_string(clientPort + 1) + ";server_port=" +
-                                  std::to_string(mediaPort_) + "-" +
-                                  std::to_string(mediaPort_ + 1) + "\r\n";
+                                  std::to_string(serverPort) + "-" +
+                                  std::to_string(serverPort + 1) + "\r\n";
     return Answer(200, "OK", request.cseq,
                   "Session: 4711;timeout=60\r\n" + transport +
                       (live ? "" : "timestamp: 640\r\n") + "filesize: 123456\r\n",
@@ -235,6 +236,11 @@ bool LoopbackRtspServer::SendMedia(const std::string& bytes, int timeoutMs) {
     return false;
   }
   return SendText(mediaConnection_, bytes);
+}
+
+void LoopbackRtspServer::CloseMedia() {
+  std::lock_guard guard(lock_);
+  if (mediaConnection_ >= 0) ::shutdown(mediaConnection_, SHUT_RDWR);
 }
 
 void LoopbackRtspServer::Kill() {

@@ -50,6 +50,8 @@ class LoopbackRtspServer {
 
   // Sends media to the client of the last SETUP; false when there is no media path.
   bool SendMedia(const std::string& bytes, int timeoutMs = 2000);
+  // Closes the TCP media connection, the control connection staying.
+  void CloseMedia();
   // Closes every connection and stops answering, like a server that died.
   void Kill();
 
@@ -67,6 +69,7 @@ class LoopbackRtspServer {
   int udp_ = -1;
   uint16_t port_ = 0;
   uint16_t mediaPort_ = 0;
+  uint16_t udpPort_ = 0;
   std::atomic<bool> stop_{false};
   std::thread acceptor_;
 

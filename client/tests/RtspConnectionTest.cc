@@ -1,10 +1,13 @@
 // The control connection against a scripted peer on a socket pair: the answers' effects on
-// the connection's own state (session id, scale steps, keep-alive misses).
+// the connection's own state (session id, scale steps, keep-alive misses), and which answer
+// belongs to which request.
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,7 +36,8 @@ struct FakeEvents final : RtspConnectionEvents {
   int keepAliveLost = 0;
 };
 
-// Answers each request with the next scripted text ("" = stay silent).
+// Answers each request with the next scripted text ("" = stay silent). In a text, "{cseq}"
+// becomes the request's CSeq and "{cseq-1}" the one before it.
 class ScriptedPeer {
  public:
   explicit ScriptedPeer(std::vector<std::string> answers) : answers_(std::move(answers)) {
@@ -61,12 +65,21 @@ class ScriptedPeer {
       pending.append(buffer, static_cast<size_t>(n));
       for (size_t end = pending.find("\r\n\r\n"); end != std::string::npos;
            end = pending.find("\r\n\r\n")) {
+        const size_t cseqAt = pending.find("CSeq: ");
+        const int cseq = cseqAt < end ? std::atoi(pending.c_str() + cseqAt + 6) : 0;
         pending.erase(0, end + 4);
-        const std::string& answer = next < answers_.size() ? answers_[next] : answers_.back();
+        std::string answer = next < answers_.size() ? answers_[next] : answers_.back();
         ++next;
+        Put(answer, "{cseq}", cseq);
+        Put(answer, "{cseq-1}", cseq - 1);
         if (!answer.empty()) ::send(peer_, answer.data(), answer.size(), MSG_NOSIGNAL);
       }
     }
+  }
+
+  static void Put(std::string& text, const std::string& key, int value) {
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at))
+      text.replace(at, key.size(), std::to_string(value));
   }
 
   std::vector<std::string> answers_;
@@ -82,9 +95,16 @@ RtspTimings Quick() {
   return timings;
 }
 
+// An answer that carries the CSeq of the request it answers.
+std::string Reply(int code, const char* reason, const std::string& headers = "",
+                  const std::string& body = "") {
+  std::string text = LoopbackRtspServer::Answer(code, reason, 0, headers, body);
+  return text.replace(text.find("CSeq: 0"), 7, "CSeq: {cseq}");
+}
+
 std::string SetupOk(bool timestamp) {
-  return LoopbackRtspServer::Answer(
-      200, "OK", 1,
+  return Reply(
+      200, "OK",
       "Session: 4711;timeout=60\r\nTransport: RTP/AVP/TCP;unicast;client_port=10000-10001;"
       "server_port=8000-8001\r\nfilesize: 99\r\n" +
           std::string(timestamp ? "timestamp: 1280\r\n" : ""),
@@ -92,7 +112,20 @@ std::string SetupOk(bool timestamp) {
 }
 
 std::string ScaleOk(int scale) {
-  return LoopbackRtspServer::Answer(200, "OK", 2, "Scale: " + std::to_string(scale) + "\r\n");
+  return Reply(200, "OK", "Scale: " + std::to_string(scale) + "\r\n");
+}
+
+// What the keep-alive thread does: send, then read what arrives until the answer came or the
+// receive wait ran out.
+void KeepAliveRound(RtspConnection& connection, const RtspTimings& timings) {
+  if (connection.SendKeepAlive() != 0) return;
+  const auto end =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(timings.receiveWaitMs);
+  while (connection.KeepAliveOutstanding() && std::chrono::steady_clock::now() < end) {
+    pollfd entry{connection.Socket(), POLLIN, 0};
+    if (::poll(&entry, 1, 5) > 0) connection.ReadAvailable();
+  }
+  connection.KeepAliveUnanswered();
 }
 
 TEST(RtspConnection, SetupAnswerFields) {
@@ -135,28 +168,99 @@ TEST(RtspConnection, LiveStreamIgnoresScaleAnswers) {
 }
 
 TEST(RtspConnection, KeepAliveMissesAndRecovery) {
-  const std::string refused = LoopbackRtspServer::Answer(404, "Not Found", 1);
-  const std::string ok = LoopbackRtspServer::Answer(200, "OK", 1);
+  const std::string refused = Reply(404, "Not Found");
+  const std::string ok = Reply(200, "OK");
   // Four misses and a 200 that clears them, then six misses: one report, at the sixth.
   ScriptedPeer peer({refused, refused, "", "", ok, refused, refused, refused, refused, refused,
                      refused});
   FakeEvents events;
   RtspConnection connection(peer.TakeClient(), events, "rtsp://127.0.0.1/x", Quick());
-  std::vector<int> results;
-  for (int i = 0; i < 5; ++i) results.push_back(connection.KeepAlive());
-  EXPECT_EQ(results, (std::vector<int>{-1, -1, -1, -1, 0}));
+  std::vector<unsigned> misses;
+  for (int i = 0; i < 5; ++i) {
+    KeepAliveRound(connection, Quick());
+    misses.push_back(connection.KeepAliveMisses());
+  }
+  EXPECT_EQ(misses, (std::vector<unsigned>{1, 2, 3, 4, 0}));
   EXPECT_EQ(events.keepAliveLost, 0);
-  for (int i = 0; i < 5; ++i) connection.KeepAlive();
+  for (int i = 0; i < 5; ++i) KeepAliveRound(connection, Quick());
   EXPECT_EQ(events.keepAliveLost, 0);
-  connection.KeepAlive();
+  KeepAliveRound(connection, Quick());
   EXPECT_EQ(events.keepAliveLost, 1);
   EXPECT_EQ(events.openFailures, 0);  // only SETUP failures are open failures
+}
+
+// A late answer to an earlier request must not be taken for the answer of the next one.
+TEST(RtspConnection, StaleAnswersAreDropped) {
+  const std::string late = "RTSP/1.0 455 Method Not Valid In This State\r\nCSeq: {cseq-1}\r\n\r\n";
+  ScriptedPeer peer({SetupOk(true), "", late + Reply(200, "OK")});
+  FakeEvents events;
+  RtspConnection connection(peer.TakeClient(), events, "rtsp://127.0.0.1/x", Quick());
+  ASSERT_EQ(connection.Setup(MediaTransport::kTcp, 10000), 0);
+  EXPECT_EQ(connection.Play(), -1);  // unanswered in time; its answer comes with the next
+  EXPECT_EQ(connection.Pause(), 0);
+  EXPECT_EQ(connection.StaleAnswers(), 1u);
+}
+
+// A keep-alive waits for its answer without holding up other requests; an exchange that meets
+// the keep-alive's answer handles it, whatever the order.
+TEST(RtspConnection, KeepAliveAnswerMayFollowALaterOne) {
+  const std::string keepAliveOk = "RTSP/1.0 200 OK\r\nCSeq: {cseq-1}\r\n\r\n";
+  ScriptedPeer peer({SetupOk(true), "", Reply(200, "OK") + keepAliveOk});
+  FakeEvents events;
+  RtspConnection connection(peer.TakeClient(), events, "rtsp://127.0.0.1/x", Quick());
+  ASSERT_EQ(connection.Setup(MediaTransport::kTcp, 10000), 0);
+  ASSERT_EQ(connection.SendKeepAlive(), 0);
+  EXPECT_TRUE(connection.KeepAliveOutstanding());
+  EXPECT_EQ(connection.KeepAliveMisses(), 1u);
+  EXPECT_EQ(connection.Pause(), 0);
+  EXPECT_FALSE(connection.KeepAliveOutstanding());
+  EXPECT_EQ(connection.KeepAliveMisses(), 0u);
+  EXPECT_EQ(connection.StaleAnswers(), 0u);
+}
+
+// An answer far too long for the receive buffer fails its request; the next answer is read
+// cleanly after it.
+TEST(RtspConnection, OverlongAnswerDoesNotPoisonTheNext) {
+  ScriptedPeer peer({SetupOk(true),
+                     Reply(200, "OK", "X-Padding: " + std::string(3000, 'x') + "\r\n"),
+                     Reply(200, "OK")});
+  FakeEvents events;
+  RtspConnection connection(peer.TakeClient(), events, "rtsp://127.0.0.1/x", Quick());
+  ASSERT_EQ(connection.Setup(MediaTransport::kTcp, 10000), 0);
+  EXPECT_EQ(connection.Play(), -1);
+  EXPECT_EQ(connection.Pause(), 0);
+}
+
+TEST(RtspConnection, SetupAnswersWithoutAStreamFail) {
+  struct Case {
+    std::string answer;
+    int result;
+    std::string location;
+  };
+  const std::vector<Case> cases = {
+      {Reply(302, "Moved Temporarily", "Location: rtsp://10.0.0.1:8554/b\r\n"), 0,
+       "rtsp://10.0.0.1:8554/b"},
+      {Reply(301, "Moved Permanently", "Location: rtsp://10.0.0.1/c\r\n"), 0, "rtsp://10.0.0.1/c"},
+      {Reply(302, "Moved Temporarily"), -1, ""},  // nowhere to go
+      {Reply(250, "Low On Storage Space"), -1, ""},
+      {Reply(299, "Whatever"), -1, ""},
+  };
+  for (const Case& c : cases) {
+    ScriptedPeer peer({c.answer});
+    FakeEvents events;
+    RtspConnection connection(peer.TakeClient(), events, "rtsp://127.0.0.1/x", Quick());
+    EXPECT_EQ(connection.Setup(MediaTransport::kTcp, 10000), c.result) << c.answer;
+    EXPECT_EQ(connection.RedirectLocation(), c.location);
+    EXPECT_EQ(events.openFailures, c.result == 0 ? 0 : 1) << c.answer;
+    EXPECT_TRUE(events.setups.empty());
+  }
 }
 
 TEST(RtspConnection, SplitAnswerIsReassembled) {
   // The first packet ends inside the header block; the answer is only complete with the
   // second, and its body must not be lost.
-  const std::string answer = SetupOk(true);
+  std::string answer = SetupOk(true);
+  answer.replace(answer.find("{cseq}"), 6, "1");
   int fds[2];
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
   std::thread peer([fd = fds[1], answer] {

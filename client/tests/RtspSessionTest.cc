@@ -108,7 +108,7 @@ TEST_F(RtspSessionTest, ThrowingCallbackDoesNotEndReception) {
   ASSERT_EQ(QRLS_OpenURL(handle, server_.Url().c_str(), 0), 1);
   ASSERT_EQ(QRLS_Play(handle), 1);
   ASSERT_TRUE(server_.SendMedia("lost-to-the-exception"));
-  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(WaitFor([] { return g_thrown.load(); }, 5s));
   ASSERT_TRUE(server_.SendMedia("kept"));
   ASSERT_TRUE(Host().WaitForStream(4, 5000));
   EXPECT_EQ(Host().Stream(), "kept");
@@ -223,18 +223,66 @@ TEST_F(RtspSessionTest, RefusedSetupTellsTheHost) {
   EXPECT_EQ(QRLS_Destroy(handle), -1);
 }
 
-TEST_F(RtspSessionTest, RedirectedSetupOpensWithoutMedia) {
-  server_.SetScript([](const ServerRequest& request) -> std::optional<std::string> {
+// SETUP of "/hopN" is redirected to "/hop(N+1)" until N reaches `redirects`.
+void RedirectChain(LoopbackRtspServer& server, int redirects) {
+  server.SetScript([&server,
+                    redirects](const ServerRequest& request) -> std::optional<std::string> {
     if (request.method != "SETUP") return std::nullopt;
+    const size_t hop = request.text.find("/hop");
+    const int n = hop == std::string::npos ? 0 : std::atoi(request.text.c_str() + hop + 4);
+    if (n >= redirects) return std::nullopt;
     return LoopbackRtspServer::Answer(302, "Moved Temporarily", request.cseq,
-                                      "Location: rtsp://10.1.1.1/x\r\n");
+                                      "Location: " + server.Url("/hop" + std::to_string(n + 1)) +
+                                          "\r\n");
   });
-  const int handle = NewPlayer(0);
-  EXPECT_EQ(QRLS_OpenURL(handle, server_.Url().c_str(), 0), 1);
-  EXPECT_TRUE(Host().Events().empty());
-  unsigned char header[64];
-  EXPECT_EQ(QRLS_GetHeader(handle, header, sizeof header), -1);
-  EXPECT_EQ(QRLS_Stop(handle), 0);
+}
+
+TEST_F(RtspSessionTest, RedirectedSetupIsFollowed) {
+  for (const int redirects : {1, 3}) {
+    LoopbackRtspServer server;
+    RedirectChain(server, redirects);
+    Host().Clear();
+    const int handle = NewPlayer(1);
+    ASSERT_EQ(QRLS_OpenURL(handle, server.Url("/hop0").c_str(), 0), 1) << redirects;
+    EXPECT_EQ(Host().Count("opened:1"), 1);
+    ASSERT_EQ(QRLS_Play(handle), 1);
+    const std::vector<ServerRequest> commands = server.Commands();
+    ASSERT_EQ(commands.size(), static_cast<size_t>(redirects) + 2);
+    // Later requests name where the redirects led.
+    EXPECT_EQ(commands.back().text.find("PLAY " + server.Url("/hop" + std::to_string(redirects)) +
+                                        " RTSP/1.0"),
+              0u);
+    ASSERT_TRUE(server.SendMedia("redirected"));
+    EXPECT_TRUE(Host().WaitForStream(10, 5000));
+    EXPECT_EQ(QRLS_Stop(handle), 0);
+  }
+}
+
+// A SETUP answered without a stream fails the open and tells the host; it never reports
+// success without media.
+TEST_F(RtspSessionTest, SetupThatLeadsNowhereFails) {
+  const std::vector<std::string> answers = {
+      "",  // four redirects: one more than followed
+      "Location: http://127.0.0.1/x\r\n",  // not a stream URL
+      "",                                  // a redirect without a target
+  };
+  for (size_t i = 0; i < answers.size(); ++i) {
+    LoopbackRtspServer server;
+    if (i == 0) {
+      RedirectChain(server, 4);
+    } else {
+      server.SetScript([&answers, i](const ServerRequest& request) -> std::optional<std::string> {
+        if (request.method != "SETUP") return std::nullopt;
+        return LoopbackRtspServer::Answer(302, "Moved Temporarily", request.cseq, answers[i]);
+      });
+    }
+    Host().Clear();
+    const int handle = NewPlayer(0);
+    EXPECT_EQ(QRLS_OpenURL(handle, server.Url("/hop0").c_str(), 0), -1) << i;
+    EXPECT_EQ(Host().Events(), (std::vector<std::string>{"opened:0", "msg:2:0"})) << i;
+    EXPECT_EQ(server.Count("SETUP"), i == 0 ? 4u : 1u);
+    EXPECT_EQ(QRLS_Destroy(handle), 0);
+  }
 }
 
 TEST_F(RtspSessionTest, StoredHeaderAndCallbackSwap) {
@@ -340,6 +388,143 @@ TEST_F(RtspSessionTest, UnreachableServerFailsTheOpen) {
   const int named = NewPlayer(0);
   EXPECT_EQ(QRLS_OpenURL(named, "rtsp://localhost/av_stream", 0), -1);  // no name lookups
   EXPECT_EQ(QRLS_Destroy(named), 0);
+}
+
+// What a host that stops its player from inside a callback saw of that QRLS_Stop.
+struct StopFromCallback {
+  std::atomic<int> handle{-1};
+  std::atomic<int> result{-2};
+  std::atomic<int64_t> micros{0};
+  std::atomic<int> calls{0};
+
+  void Stop(int h) {
+    if (h != handle || calls++ > 0) return;
+    const auto start = std::chrono::steady_clock::now();
+    result = QRLS_Stop(h);
+    micros = std::chrono::duration_cast<std::chrono::microseconds>(
+                 std::chrono::steady_clock::now() - start)
+                 .count();
+  }
+  bool Done() const { return result != -2; }
+};
+StopFromCallback g_stop;
+
+int StopOnMessage(int handle, int msg, int param1, int param2) {
+  RecordMessage(handle, msg, param1, param2);
+  if (msg == MSG_DISCONNECTED) g_stop.Stop(handle);
+  return 0;
+}
+
+int StopOnData(int handle, int userData, int dataType, unsigned char* buffer, int length) {
+  RecordData(handle, userData, dataType, buffer, length);
+  if (dataType == DATA_STREAM) g_stop.Stop(handle);
+  return 0;
+}
+
+class StoppingSink final : public RecordingSink {
+ public:
+  int OnPresentationOpened(int ok) override {
+    RecordingSink::OnPresentationOpened(ok);
+    if (ok) g_stop.Stop(g_stop.handle);
+    return 0;
+  }
+};
+
+class StopInsideCallbackTest : public RtspSessionTest {
+ protected:
+  void SetUp() override {
+    RtspSessionTest::SetUp();
+    g_stop.handle = -1;
+    g_stop.result = -2;
+    g_stop.calls = 0;
+  }
+  // The host's QRLS_Stop came back with 0 within a second, and the handle is gone.
+  void ExpectStopped(int handle) {
+    ASSERT_TRUE(WaitFor([] { return g_stop.Done(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(g_stop.result, 0);
+    EXPECT_LT(g_stop.micros, 1'000'000);
+    EXPECT_EQ(QRLS_Play(handle), -1);
+    EXPECT_TRUE(server_.WaitForCount("TEARDOWN", 1, 5000));
+  }
+};
+
+TEST_F(StopInsideCallbackTest, FromTheDisconnectMessageOfLostKeepAlives) {
+  RtspTimings timings = PlayerManager::Instance().Timings();
+  timings.keepAliveIntervalMs = 20;
+  timings.receiveWaitMs = 100;
+  PlayerManager::Instance().SetTimings(timings);
+  server_.SetScript([](const ServerRequest& request) -> std::optional<std::string> {
+    if (request.method == "ANNOUNCE") return std::string();
+    return std::nullopt;
+  });
+  const int handle = Track(QRLS_CreatePlayer(&sink_, 0, RecordData, StopOnMessage, 0));
+  g_stop.handle = handle;
+  ASSERT_EQ(QRLS_OpenURL(handle, server_.Url().c_str(), 0), 1);
+  ExpectStopped(handle);
+  EXPECT_EQ(Host().Count("msg:14:0"), 1);
+}
+
+TEST_F(StopInsideCallbackTest, FromTheDisconnectMessageOfAClosedMediaConnection) {
+  const int handle = Track(QRLS_CreatePlayer(&sink_, 0, RecordData, StopOnMessage, 0));
+  g_stop.handle = handle;
+  ASSERT_EQ(QRLS_OpenURL(handle, server_.Url().c_str(), 0), 1);
+  ASSERT_EQ(QRLS_Play(handle), 1);
+  ASSERT_TRUE(server_.SendMedia("last-words"));
+  ASSERT_TRUE(Host().WaitForStream(10, 5000));
+  server_.CloseMedia();
+  ExpectStopped(handle);
+  EXPECT_EQ(Host().Count("msg:14:0"), 1);
+  EXPECT_EQ(Host().Count("disconnected"), 1);
+}
+
+TEST_F(StopInsideCallbackTest, FromTheDataCallback) {
+  const int handle = Track(QRLS_CreatePlayer(&sink_, 0, StopOnData, RecordMessage, 1));
+  g_stop.handle = handle;
+  ASSERT_EQ(QRLS_OpenURL(handle, server_.Url().c_str(), 0), 1);
+  ASSERT_EQ(QRLS_Play(handle), 1);
+  ASSERT_TRUE(server_.SendMedia("first-block"));
+  ExpectStopped(handle);
+  ASSERT_TRUE(server_.SendMedia("after-the-stop"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(Host().Stream(), "first-block");
+}
+
+// The open notifications, too, come with no lock held.
+TEST_F(StopInsideCallbackTest, FromTheOpenNotification) {
+  StoppingSink sink;
+  g_stop.handle = Track(QRLS_CreatePlayer(&sink, 0, RecordData, nullptr, 0));
+  const int handle = g_stop.handle;
+  EXPECT_EQ(QRLS_OpenURL(handle, server_.Url().c_str(), 0), 1);
+  ExpectStopped(handle);
+  EXPECT_EQ(Host().Events(), (std::vector<std::string>{"header:40", "total:640", "opened:1"}));
+}
+
+// Only the server's media port may feed the stream: anyone else on the network could
+// otherwise inject bytes into it.
+TEST_F(RtspSessionTest, UdpDatagramsFromStrangersAreDroppedAndCounted) {
+  const int handle = NewPlayer(1);
+  ASSERT_EQ(QRLS_OpenURL(handle, server_.Url().c_str(), 0), 1);
+  ASSERT_EQ(QRLS_Play(handle), 1);
+  const std::string setup = server_.Commands().at(0).text;
+  const int clientPort = std::atoi(setup.c_str() + setup.find("client_port=") + 12);
+  const int stranger = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in client{};
+  client.sin_family = AF_INET;
+  client.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  client.sin_port = htons(static_cast<uint16_t>(clientPort));
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(::sendto(stranger, "evil", 4, 0, reinterpret_cast<sockaddr*>(&client), sizeof client),
+              4);
+  }
+  ::close(stranger);
+  ASSERT_TRUE(server_.SendMedia("good"));
+  ASSERT_TRUE(Host().WaitForStream(4, 5000));
+  auto dropped = [handle] {
+    return OnSession(handle, [](RtspSession& session) { return session.DroppedDatagrams(); });
+  };
+  EXPECT_TRUE(WaitFor([&] { return dropped() == 3; }, std::chrono::seconds(5))) << dropped();
+  EXPECT_EQ(Host().Stream(), "good");
+  EXPECT_EQ(QRLS_Stop(handle), 0);
 }
 
 }  // namespace

@@ -7,10 +7,17 @@
 // QRLS_Pause and QRLS_Resume; 0 for success of the others; a length or a handle where one is
 // asked for. Times are in 1/64 second; -1 means unknown (a live stream).
 //
-// Threads: any host thread may call any function; calls for one handle are serialised. The
-// open notifications arrive on the thread calling QRLS_OpenURL while that handle's locks are
-// held, so a callback must not call back into the library for the same handle. Stream data
-// arrives on the player's receive thread with no library lock held. Buffers passed to the
+// Threads: any host thread may call any function; calls for one handle are serialised. No
+// callback (data, sink or message) is made while the library holds a lock, so a callback may
+// call any function of the library, for its own handle too, QRLS_Stop and QRLS_Destroy
+// included; the call ends that player, and the library's thread making the callback finishes
+// once the callback returns. The open notifications (header data, OnTotalTime,
+// OnPresentationOpened, MSG_TOTAL_TIME, MSG_OPEN_RESULT) arrive on the thread calling
+// QRLS_OpenURL before it returns, and stream data only after them. Stream data arrives on the
+// player's receive thread; MSG_DISCONNECTED (with OnDisconnected) on the keep-alive thread
+// when keep-alives go unanswered, or once on the receive thread when the server closes the TCP
+// media connection, which ends reception. Once QRLS_Stop or QRLS_Destroy returned (called
+// from outside a callback) no further callback comes for that player. Buffers passed to the
 // host belong to the library and are valid only during the call.
 #pragma once
 
@@ -23,7 +30,7 @@ enum { DATA_HEADER = 0, DATA_STREAM = 1 };
 enum {
   MSG_TOTAL_TIME = 1,     // param1: total time in 1/64 s, -1 for a live stream
   MSG_OPEN_RESULT = 2,    // param1: 1 opened, 0 failed
-  MSG_DISCONNECTED = 14,  // keep-alive lost
+  MSG_DISCONNECTED = 14,  // keep-alive lost, or the server closed the TCP media connection
 };
 
 // Results of both callbacks are ignored by the library.
@@ -61,6 +68,10 @@ QRLS_API int FiniStreamClientLib();
 // transport: 0 selects TCP media transport, any other value UDP.
 QRLS_API int QRLS_CreatePlayer(StreamSink* pSink, int window, DataCallBack data,
                                MsgFunc pMsgFunc, int transport);
+// 1 only when the stream is open. A SETUP answered with a redirect (301, 302, 303) is followed
+// to its "Location", an rtsp URL with a dotted IPv4 host, at most 3 times; any other answer
+// but 200 fails the open (-1, and MSG_OPEN_RESULT 0). UDP media is taken only from the
+// server's address and media port.
 QRLS_API int QRLS_OpenURL(int handle, const char* url, int userData);
 QRLS_API int QRLS_Play(int handle);
 QRLS_API int QRLS_RandomPlay(int handle, int position);
@@ -80,6 +91,8 @@ QRLS_API int QRLS_PTZControl(int handle, int command, int param1, int param2, in
 QRLS_API int QRLS_ThrowBFrameNum(int handle, int count);
 QRLS_API int QRLS_OpenSound(int handle, int exclusive);
 QRLS_API int QRLS_CloseSound(int handle);
+// Writes the next displayed frame to path (type 0 BMP, 1 JPEG); 0 once written, -1 when no
+// frame was shown within 20 s.
 QRLS_API int QRLS_GrabPic(int handle, const char* path, int type);
 QRLS_API int QRLS_ResetWndHandle(int handle, int window);
 QRLS_API int QRLS_ResetDataCallBack(int handle, DataCallBack data);

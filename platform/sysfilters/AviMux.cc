@@ -158,6 +158,7 @@ HRESULT AviMux::FinishLocked() {
   if (FAILED(hr)) {
     m_error = hr;
     OutputDebugStringA("AVI Mux: the AVI index could not be written\n");
+    NotifyEvent(EC_ERRORABORT, hr, 0);
   }
   return hr;
 }
@@ -195,6 +196,9 @@ HRESULT AviMux::EndOfStream(AviMuxInputPin* pin) {
     if (!allEnded || m_writer.Finished()) return S_OK;
     if (SUCCEEDED(m_error) && !m_writer.Begun()) BeginLocked();
     if (SUCCEEDED(m_error)) FinishLocked();
+    // A file without its index or header is no complete file: the abort already went to the
+    // graph, and an end of stream would have the sink report completion after it.
+    if (FAILED(m_error)) return m_error;
   }
   return m_pOutput->DeliverEndOfStream();
 }

@@ -11,7 +11,8 @@
 // downstream as samples whose start and stop times are the byte range they occupy in the file.
 // A run stopped before its inputs ended still gets its index and header, so what was muxed
 // stays playable (a run that muxed nothing leaves an empty but valid file); that is written
-// before the output stops.
+// before the output stops. A header, chunk, index or header rewrite that cannot be written sends
+// EC_ERRORABORT with its error, and no end of stream follows.
 //
 // IMediaSeeking (on the filter and the output pin): duration and seeking go upstream through
 // the first input; the current position is the time muxed so far (the least advanced input that

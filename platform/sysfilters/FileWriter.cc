@@ -18,15 +18,17 @@
 namespace {
 
 constexpr mode_t kFileMode = 0644;
-// What a failed create or write reports; the system's reason goes to the debug output.
-constexpr HRESULT kFileFailed = E_FAIL;
+constexpr LONG ERROR_DISK_FULL = 112;  // the Win32 code for a full disk
 
+// What a failed create or write reports: a full disk (or a file size limit) as such, anything
+// else as E_FAIL; the system's reason goes to the debug output.
 HRESULT FileFailure(const char* what, const std::u16string& name) {
+  const int error = errno;
   char line[512];
   std::snprintf(line, sizeof(line), "File writer: %s %s: %s\n", what, WideToUtf8(name).c_str(),
-                std::strerror(errno));
+                std::strerror(error));
   OutputDebugStringA(line);
-  return kFileFailed;
+  return error == ENOSPC || error == EFBIG ? HRESULT_FROM_WIN32(ERROR_DISK_FULL) : E_FAIL;
 }
 
 }  // namespace
@@ -131,6 +133,7 @@ HRESULT FileWriter::Pause() {
     m_appendAt = 0;
     m_eos = false;
     m_eosDelivered = false;
+    m_error = S_OK;
   }
   return CBaseFilter::Pause();
 }
@@ -186,18 +189,37 @@ HRESULT FileWriter::Write(IMediaSample* sample) {
   REFERENCE_TIME start = 0;
   REFERENCE_TIME stop = 0;
   const bool positioned = SUCCEEDED(sample->GetTime(&start, &stop));
-  std::lock_guard guard(m_fileLock);
-  if (m_fd < 0) return VFW_E_WRONG_STATE;
-  if (m_eos) return VFW_E_SAMPLE_REJECTED_EOS;
-  LONGLONG position = positioned ? start : m_appendAt;
-  if (position < 0 || length < 0) return E_INVALIDARG;
+  HRESULT hr = S_OK;
+  {
+    std::lock_guard guard(m_fileLock);
+    if (m_fd < 0) return VFW_E_WRONG_STATE;
+    if (m_eos) return VFW_E_SAMPLE_REJECTED_EOS;
+    if (FAILED(m_error)) return m_error;
+    LONGLONG position = positioned ? start : m_appendAt;
+    if (position < 0 || length < 0) return E_INVALIDARG;
+    hr = WriteAllLocked(data, length, position);
+    if (SUCCEEDED(hr)) {
+      m_appendAt = std::max(m_appendAt, position + length);
+      return S_OK;
+    }
+    m_error = hr;
+  }
+  // The file now misses bytes: the run cannot end in a complete file, so it is aborted.
+  NotifyEvent(EC_ERRORABORT, hr, 0);
+  return hr;
+}
+
+HRESULT FileWriter::WriteAllLocked(const BYTE* data, LONG length, LONGLONG position) {
   for (LONG done = 0; done < length;) {
     const ssize_t written = pwrite(m_fd, data + done, length - done, position + done);
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return FileFailure("cannot write", m_name);
+    if (written < 0) return FileFailure("cannot write", m_name);
+    if (written == 0) {
+      errno = ENOSPC;
+      return FileFailure("cannot write", m_name);
+    }
     done += static_cast<LONG>(written);
   }
-  m_appendAt = std::max(m_appendAt, position + length);
   return S_OK;
 }
 
@@ -206,6 +228,7 @@ HRESULT FileWriter::EndOfStream() {
     std::lock_guard guard(m_fileLock);
     if (m_eos) return S_OK;
     m_eos = true;
+    if (FAILED(m_error)) return m_error;  // aborted already; no completion follows
   }
   DeliverCompletionIfDue();
   return S_OK;
@@ -220,7 +243,7 @@ void FileWriter::CloseFile() {
 void FileWriter::DeliverCompletionIfDue() {
   {
     std::lock_guard guard(m_fileLock);
-    if (!m_eos || m_eosDelivered || m_State != State_Running) return;
+    if (!m_eos || m_eosDelivered || FAILED(m_error) || m_State != State_Running) return;
     m_eosDelivered = true;
   }
   NotifyEvent(EC_COMPLETE, S_OK, 0);

@@ -8,7 +8,8 @@
 //
 // The filter answers IMediaSeeking through a pass-through to the multiplexer upstream, so the
 // graph's current position is the time written so far. End of stream while running (or at the
-// next Run) sends EC_COMPLETE.
+// next Run) sends EC_COMPLETE. A write that fails sends EC_ERRORABORT with its error instead, and
+// the run then gets no EC_COMPLETE: the file misses bytes.
 //
 // Locks: m_lock is the filter lock; m_fileLock (a leaf) guards the file, the name and the
 // end-of-stream flags and serialises writes with opening and closing.
@@ -53,6 +54,7 @@ class FileWriter final : public CBaseFilter, public IFileSinkFilter {
 
  private:
   void DeliverCompletionIfDue();
+  HRESULT WriteAllLocked(const BYTE* data, LONG length, LONGLONG position);
 
   CCritSec m_lock;  // the filter lock
   FileWriterInputPin* m_pInput = nullptr;  // owned; made under m_lock on first request
@@ -64,4 +66,5 @@ class FileWriter final : public CBaseFilter, public IFileSinkFilter {
   LONGLONG m_appendAt = 0;     // guarded by m_fileLock: where untimed data goes
   bool m_eos = false;          // guarded by m_fileLock
   bool m_eosDelivered = false; // guarded by m_fileLock
+  HRESULT m_error = S_OK;      // guarded by m_fileLock: the first failed write of this run
 };

@@ -311,6 +311,23 @@ TEST(GroupParserLifecycle, AFaultInDeliveryIsContainedAndStreamingGoesOn) {
   EXPECT_EQ(h.video.delivered[0].start, 400'000);
 }
 
+// A stopped or broken graph downstream is told upstream, so a push source stops; the groups
+// after the failed one in the same sample are not pushed into it.
+TEST(GroupParserLifecycle, ADownstreamFailureIsReturnedUpstream) {
+  StreamBuilder stream;
+  for (int i = 0; i < 3; ++i) stream.AddGroup(MakeGroupSpec(kFrameTypeKey, 0, 0, 1, 10));
+  ParserHarness h;
+  h.video.deliverStatus = E_ABORT;
+  EXPECT_EQ(h.Push(stream.Bytes()), E_ABORT);
+  EXPECT_EQ(h.video.delivered.size(), 1u);
+  EXPECT_EQ(h.video.outstanding, 0);
+
+  h.video.deliverStatus = S_FALSE;  // flushing downstream: not a failure
+  EXPECT_EQ(h.Push(stream.Bytes()), S_OK);
+  h.video.deliverStatus = S_OK;
+  EXPECT_EQ(h.Push(stream.Bytes()), S_OK);  // the failure was not kept
+}
+
 TEST(GroupParserLifecycle, AFaultInParsingEndsTheCallAndDropsThePendingGroup) {
   StreamBuilder stream;
   stream.AddGroup(MakeGroupSpec(kFrameTypeKey, 0, 0, 1, 100));

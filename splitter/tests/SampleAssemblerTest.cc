@@ -137,15 +137,15 @@ TEST(SampleAssembler, OutputFailuresEndOnlyThatOutputsDeliveryAndClocksStillAdva
   h.video.deliverStatus = E_FAIL;  // the first failed video delivery ends the group's video
   h.audio.getBufferStatus = E_FAIL;  // no audio sample can be had: silence is skipped
   const std::span<const uint8_t> bytes(stream.Bytes());
-  EXPECT_EQ(h.Push(bytes.first(48 + 30 + 56)), S_OK);
+  EXPECT_EQ(h.Push(bytes.first(48 + 30 + 56)), E_FAIL);  // the downstream failure goes upstream
   EXPECT_EQ(h.video.delivered.size(), 1u);
   EXPECT_EQ(h.CountTrace("Cannot get audio delivery buffer!"), 1);
 
   h.video.deliverStatus = S_OK;
   h.audio.getBufferStatus = S_OK;
   h.audio.deliverStatus = E_FAIL;  // a failed audio delivery skips the group's video
-  // The second group completes from the pending bytes with nothing after it, so the failed
-  // audio delivery's status reaches the upstream filter.
+  // The second group completes from the pending bytes; the failed audio delivery's status
+  // reaches the upstream filter.
   EXPECT_EQ(h.Push(bytes.subspan(48 + 30 + 56, 60)), S_OK);
   EXPECT_EQ(h.Push(bytes.subspan(48 + 30 + 56 + 60)), E_FAIL);
   EXPECT_EQ(h.CountTrace("Failed to deliver audio sample!"), 1);

@@ -3,9 +3,11 @@
 // libavformat.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 
 #include "MediaProbe.h"
 #include "RecastRun.h"
@@ -15,9 +17,17 @@
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
 constexpr int kSeconds = 2;
+// The file source reads this much at a time (4 MiB).
+constexpr uintmax_t kSourceReadBytes = uintmax_t{4} << 20;
+constexpr int kCutSourceSeconds = 20;
+// A 4CIF recording whose outputs outgrow the registry's log.
+constexpr int kFullDiskSourceSeconds = 40;
+constexpr uintmax_t kRegistryGrowthBytes = uintmax_t{256} << 10;
+constexpr uintmax_t kShellBlockBytes = 512;  // the unit of ulimit -f in /bin/sh
+// What the ASF writer buffers before its first write to the file (256 KiB).
+constexpr uintmax_t kWriterBufferBytes = uintmax_t{256} << 10;
 
 struct Case {
   const char* name;
@@ -190,15 +200,113 @@ TEST_F(ConvertBatch, InterruptStopsTheJobWithHandStop) {
   const int frames = static_cast<int>(Write(first, large, 30).frames);
   Write(second, kCif, 1);
   const fs::path output = first.string() + "_OUTPUT.WMV";
-  const ProcessResult run = Batch({first.string(), second.string()},
-                                  {.interruptWhen = output, .interruptAfter = 300ms});
+  // Once the writer has put out its first buffer, some frames are in the file.
+  ProcessOptions interrupt;
+  interrupt.interruptWhen = output.string() + ".part";
+  interrupt.interruptAtBytes = kWriterBufferBytes;
+  const ProcessResult run = Batch({first.string(), second.string()}, interrupt);
   EXPECT_EQ(1, run.status);
   EXPECT_NE(std::string::npos, run.out.find("Hand Stop")) << run.out << run.err;
   EXPECT_NE(std::string::npos, run.out.find("1 Not converted")) << run.out;
+  // Finalised first, then renamed: the stopped file plays under the output's name.
+  EXPECT_FALSE(fs::exists(output.string() + ".part"));
   const MediaSummary media = ProbeMedia(output);
   ASSERT_TRUE(media.opened);
   EXPECT_GT(media.videoFrames, 0);
   EXPECT_LT(media.videoFrames, frames);
+}
+
+// ---- Conversions that cannot finish ---------------------------------------------------------
+
+// How long a failing conversion may take to say so: less than the stall watch's limit, so the
+// error itself ended the job.
+constexpr auto kFailureNoticed = std::chrono::seconds(30);
+
+struct FailedRun {
+  ProcessResult run;
+  std::chrono::steady_clock::duration took;
+};
+
+class ConvertFailures : public ConvertBatch, public ::testing::WithParamInterface<const char*> {
+ protected:
+  std::string Output(const fs::path& source) const {
+    return source.string() + (std::string(GetParam()) == "wmv" ? "_OUTPUT.WMV" : "_OUTPUT.AVI");
+  }
+  // A 4CIF MPEG-4 recording with sound.
+  fs::path WriteLarge(const char* name, int seconds) {
+    Case large = kCif;
+    large.codec = recgen::VideoCodec::Mpeg4;
+    large.width = 704;
+    large.height = 576;
+    const fs::path source = dir_ / name;
+    Write(source, large, seconds);
+    return source;
+  }
+  FailedRun Convert(const std::vector<fs::path>& sources, const ProcessOptions& options) {
+    std::vector<std::string> args{"--to", GetParam()};
+    for (const fs::path& source : sources) args.push_back(source.string());
+    const auto start = std::chrono::steady_clock::now();
+    ProcessResult run = Batch(args, options);
+    return {std::move(run), std::chrono::steady_clock::now() - start};
+  }
+  // The failed job says so, the walk goes on with the next file, and no file looks complete.
+  void ExpectFailedThenConverted(const FailedRun& failed, const fs::path& source,
+                                 const fs::path& next) {
+    std::cout << "failed conversion ended after "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(failed.took).count()
+              << " ms\n";
+    EXPECT_LT(failed.took, kFailureNoticed);
+    EXPECT_EQ(1, failed.run.status) << failed.run.out << failed.run.err;
+    EXPECT_NE(std::string::npos, failed.run.out.find("1 Convert Error")) << failed.run.out;
+    EXPECT_NE(std::string::npos, failed.run.out.find("1 Convert Success")) << failed.run.out;
+    EXPECT_EQ(std::string::npos, failed.run.out.find("Hand Stop")) << failed.run.out;
+    EXPECT_FALSE(fs::exists(Output(source)));
+    EXPECT_FALSE(fs::exists(Output(source) + ".part"));
+    EXPECT_TRUE(ProbeMedia(Output(next)).opened);
+  }
+};
+
+// A full disk, made by a file size limit: writes fail with EFBIG.
+TEST_P(ConvertFailures, FullDiskEndsTheJobWithConvertError) {
+  const fs::path source = WriteLarge("full.mp4", kFullDiskSourceSeconds);
+  const fs::path next = dir_ / "small.mp4";
+  Write(next, kCif, 1);
+  // Room for the registry's log to grow a little (the AVI settings are stored) and for the
+  // small file's output, none for the large one's.
+  uintmax_t largest = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator(registry_->folder()))
+    if (entry.is_regular_file()) largest = std::max(largest, entry.file_size());
+  ProcessOptions limited;
+  limited.fileSizeBlocks = static_cast<int>((largest + kRegistryGrowthBytes) / kShellBlockBytes);
+  const FailedRun failed = Convert({source, next}, limited);
+  ExpectFailedThenConverted(failed, source, next);
+}
+
+// The source is cut while it is read, as when a removable disk goes away.
+TEST_P(ConvertFailures, SourceThatBecomesUnreadableEndsTheJobWithConvertError) {
+  const fs::path source = WriteLarge("cut.mp4", kCutSourceSeconds);
+  // Padding after the recording (skipped as damage) makes the file longer than the file source
+  // reads at once, so it must read again after the cut.
+  fs::resize_file(source, fs::file_size(source) + kSourceReadBytes * 3);
+  const fs::path next = dir_ / "small.mp4";
+  Write(next, kCif, 1);
+  ProcessOptions cut;
+  cut.interruptWhen = Output(source) + ".part";
+  cut.instead = [&] { fs::resize_file(source, kSourceReadBytes / 4); };
+  const FailedRun failed = Convert({source, next}, cut);
+  ExpectFailedThenConverted(failed, source, next);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ConvertFailures, ::testing::Values("wmv", "avi"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });
+
+TEST_F(ConvertBatch, CapitalEndingsAreFoundInAFolder) {
+  Write(dir_ / "export" / "CH01.MP4", kCif, 1);
+  const ProcessResult run = Batch({(dir_ / "export").string()});
+  ASSERT_EQ(0, run.status) << run.out << run.err;
+  EXPECT_TRUE(ProbeMedia(dir_ / "export" / "CH01.MP4_OUTPUT.WMV").opened);
 }
 
 TEST_F(ConvertBatch, UsageErrorsExitWithTwo) {

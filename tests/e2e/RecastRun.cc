@@ -25,7 +25,9 @@ std::string ReadAll(const std::filesystem::path& path) {
 bool ShouldInterrupt(const ProcessOptions& options, std::chrono::steady_clock::time_point start) {
   if (options.interruptWhen) {
     std::error_code error;
-    return std::filesystem::exists(*options.interruptWhen, error) &&
+    if (!std::filesystem::exists(*options.interruptWhen, error)) return false;
+    const std::uintmax_t size = std::filesystem::file_size(*options.interruptWhen, error);
+    return !error && size >= options.interruptAtBytes &&
            std::chrono::steady_clock::now() - start >= options.interruptAfter;
   }
   return options.interruptAfter.count() > 0 &&
@@ -42,8 +44,14 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::filesy
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<std::string> command = argv;
+  if (options.fileSizeBlocks) {
+    const std::string limit =
+        "ulimit -f " + std::to_string(*options.fileSizeBlocks) + " && exec \"$0\" \"$@\"";
+    command.insert(command.begin(), {"/bin/sh", "-c", limit});
+  }
   std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& arg : command) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
 
   ProcessResult result;
@@ -57,7 +65,11 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::filesy
   int raw = 0;
   while (waitpid(pid, &raw, WNOHANG) == 0) {
     if (!interrupted && ShouldInterrupt(options, start)) {
-      kill(pid, SIGINT);
+      if (options.instead) {
+        options.instead();
+      } else {
+        kill(pid, SIGINT);
+      }
       interrupted = true;
     }
     std::this_thread::sleep_for(kPollStep);

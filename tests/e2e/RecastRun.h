@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,9 +16,15 @@ struct ProcessResult {
 };
 
 struct ProcessOptions {
-  // Sends SIGINT once `interruptWhen` names a file that exists (or after `interruptAfter`).
+  // Sends SIGINT once `interruptWhen` names a file that exists and holds `interruptAtBytes`
+  // (or after `interruptAfter`).
   std::optional<std::filesystem::path> interruptWhen;
   std::chrono::milliseconds interruptAfter{0};
+  std::uintmax_t interruptAtBytes = 0;
+  // When set, runs at that moment instead of the SIGINT.
+  std::function<void()> instead;
+  // The child's file size limit, in the shell's `ulimit -f` blocks: writes beyond it fail.
+  std::optional<int> fileSizeBlocks;
 };
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::filesystem::path& workDir,

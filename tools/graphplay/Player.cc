@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdio>
 #include <iomanip>
+#include <iostream>
+#include <thread>
 
 #include "DShowErrors.h"
 #include "PinUtil.h"
@@ -95,13 +97,45 @@ void GraphPlayer::Describe(std::ostream& out) const {
   }
 }
 
-PlayOutcome GraphPlayer::Play(std::optional<double> seconds, const std::atomic<bool>& stop) {
+HRESULT GraphPlayer::Act(const PlayActions& actions, std::ostream& log) {
+  const auto control = m_graph.As<IMediaControl>();
+  if (actions.pauseRun) {
+    log << "Pausing for one second\n";
+    control->Pause();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+  }
+  if (actions.seekPercent) {
+    const auto seeking = m_graph.As<IMediaSeeking>();
+    LONGLONG duration = 0;
+    HRESULT hr = seeking ? seeking->GetDuration(&duration) : E_NOINTERFACE;
+    if (FAILED(hr) || duration <= 0) {
+      log << "Cannot seek: no duration (" << Hex(hr) << ")\n";
+    } else {
+      control->Pause();
+      LONGLONG position = static_cast<LONGLONG>(static_cast<double>(duration) *
+                                                *actions.seekPercent / 100.0);
+      hr = seeking->SetPositions(&position, AM_SEEKING_AbsolutePositioning, nullptr,
+                                 AM_SEEKING_NoPositioning);
+      log << "Seek to " << Seconds(position) << " of " << Seconds(duration) << ": "
+          << (SUCCEEDED(hr) ? "done" : "failed " + Hex(hr)) << "\n";
+    }
+  }
+  return control->Run();
+}
+
+PlayOutcome GraphPlayer::Play(std::optional<double> seconds, const std::atomic<bool>& stop,
+                              const PlayActions& actions) {
   const auto control = m_graph.As<IMediaControl>();
   const auto events = m_graph.As<IMediaEventEx>();
   if (HRESULT hr = control->Run(); FAILED(hr)) return {PlayEnd::kError, hr};
   const auto start = std::chrono::steady_clock::now();
+  bool acted = !actions.seekPercent && !actions.pauseRun;
   PlayOutcome outcome{PlayEnd::kInterrupted, S_OK};
   while (!stop) {
+    if (!acted && std::chrono::steady_clock::now() - start >= std::chrono::seconds(1)) {
+      acted = true;
+      if (HRESULT hr = Act(actions, std::cout); FAILED(hr)) return {PlayEnd::kError, hr};
+    }
     LONG code = 0;
     LONG_PTR p1 = 0;
     LONG_PTR p2 = 0;

@@ -13,6 +13,12 @@
 
 enum class PlayEnd { kComplete, kTimeLimit, kInterrupted, kError };
 
+// What a player does to the running graph after its first second.
+struct PlayActions {
+  std::optional<double> seekPercent;  // pause, set the start to this share of the duration, run
+  bool pauseRun = false;              // pause for one second, then run again
+};
+
 struct PlayOutcome {
   PlayEnd end = PlayEnd::kComplete;
   HRESULT error = S_OK;  // with kError: the EC_ERRORABORT code or the failed call's result
@@ -27,12 +33,17 @@ class GraphPlayer {
   // Removes the graph's reference clock, so nothing is paced.
   void RunWithoutClock();
   // Runs until EC_COMPLETE, an aborting event, `seconds` (if given) or `stop` becoming true.
-  PlayOutcome Play(std::optional<double> seconds, const std::atomic<bool>& stop);
+  // `actions` happen once, one second after the graph started running.
+  PlayOutcome Play(std::optional<double> seconds, const std::atomic<bool>& stop,
+                   const PlayActions& actions = {});
   // Per renderer or sink: samples and the span of stream time they covered, and the samples
   // per second of wall time when `elapsedSeconds` is given.
   void Report(std::ostream& out, double elapsedSeconds = 0) const;
 
  private:
+  // The seek or pause of `actions`; a description of what happened goes to `log`.
+  HRESULT Act(const PlayActions& actions, std::ostream& log);
+
   ComPtr<IGraphBuilder> m_graph;
 };
 

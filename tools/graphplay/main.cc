@@ -1,10 +1,13 @@
 // graphplay: opens a file or URL through the filter graph manager like any player, prints the
 // graph, plays it and reports what reached each renderer.
 //
-//   graphplay [--seconds N] [--no-clock] TARGET
+//   graphplay [--seconds N] [--no-clock] [--seek PERCENT] [--pause-run] TARGET
 //
 // --no-clock runs the graph without a reference clock: renderers take samples as fast as the
 // filters upstream produce them, which measures the throughput of the decoding chain.
+// --seek PERCENT, one second into playback, pauses the graph, sets its start position to that
+// share of the duration and runs it again, as a player's seek bar does. --pause-run, one
+// second into playback, pauses for one second and runs again.
 //
 // Exit status: 0 when playback ended (end of stream, time limit or Ctrl-C), 1 on bad usage or
 // when the target cannot be opened, 2 when playback aborted with an error.
@@ -25,7 +28,8 @@ std::atomic<bool> g_stop{false};
 void OnInterrupt(int) { g_stop = true; }
 
 int Usage() {
-  std::cerr << "usage: graphplay [--seconds N] [--no-clock] FILE-OR-URL\n";
+  std::cerr << "usage: graphplay [--seconds N] [--no-clock] [--seek PERCENT] [--pause-run] "
+               "FILE-OR-URL\n";
   return 1;
 }
 
@@ -45,9 +49,20 @@ int main(int argc, char** argv) {
   std::optional<double> seconds;
   const char* target = nullptr;
   bool clocked = true;
+  PlayActions actions;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--no-clock") == 0) {
       clocked = false;
+      continue;
+    }
+    if (std::strcmp(argv[i], "--pause-run") == 0) {
+      actions.pauseRun = true;
+      continue;
+    }
+    if (std::strcmp(argv[i], "--seek") == 0 && i + 1 < argc) {
+      char* end = nullptr;
+      actions.seekPercent = std::strtod(argv[++i], &end);
+      if (*end != '\0' || *actions.seekPercent < 0 || *actions.seekPercent > 100) return Usage();
       continue;
     }
     if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
@@ -80,7 +95,7 @@ int main(int argc, char** argv) {
       player.Describe(std::cout);
       if (!clocked) player.RunWithoutClock();
       const auto started = std::chrono::steady_clock::now();
-      const PlayOutcome outcome = player.Play(seconds, g_stop);
+      const PlayOutcome outcome = player.Play(seconds, g_stop, actions);
       const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
       std::cout << "Ended: " << EndText(outcome.end);
       if (outcome.end == PlayEnd::kError) std::cout << " " << DescribeFailure(outcome.error);

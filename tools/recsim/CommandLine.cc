@@ -3,6 +3,7 @@
 #include <climits>
 #include <filesystem>
 
+#include "DeviceCommandLine.h"
 #include "RequestReader.h"
 
 namespace recsim {
@@ -12,7 +13,9 @@ const char* const kUsage =
     "              [--fault METHOD:KIND[=VALUE]]... [--close-media-after BYTES]\n"
     "              [--close-control-after BYTES]\n"
     "  METHOD is SETUP, PLAY, PAUSE, TEARDOWN, OPTIONS, ANNOUNCE (the keep-alive) or *;\n"
-    "  KIND is status=CODE, delay=MS, silent[=N answered first], malformed or oversized.\n"
+    "  KIND is status=CODE, delay=MS, silent[=N answered first], malformed, oversized,\n"
+    "  late=MS (answered after later requests), stale (an old CSeq's answer first) or\n"
+    "  redirect=N (SETUP: N redirects before serving).\n"
     "Prints \"recsim listening on port N\" once it accepts connections.\n";
 
 namespace {
@@ -48,8 +51,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, ServerOptions& optio
       options.faults.closeControlAfter = static_cast<uint64_t>(*number);
     } else if (arg == "--fault" && i + 1 < args.size()) {
       if (!options.faults.AddRule(args[++i], error)) return false;
-    } else {
-      error = "bad argument '" + arg + "'";
+    } else if (const auto device = ParseDeviceArgument(args, i, options.device, error);
+               device != ArgumentResult::Taken) {
+      if (device == ArgumentResult::NotMine) error = "bad argument '" + arg + "'";
       return false;
     }
   }

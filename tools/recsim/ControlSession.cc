@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <thread>
 
 namespace recsim {
@@ -20,6 +21,10 @@ constexpr std::string_view kUdpProfile = "RTP/AVP/UDP";
 constexpr std::string_view kClientPortParam = "client_port=";
 constexpr std::string_view kNptPrefix = "npt=";
 constexpr long kMaxPort = 65535;
+constexpr int kStatusMovedTemporarily = 302;
+// The path segment a redirect fault puts in front of the path, with its hop count. A leading
+// dot keeps it apart from any served file or folder.
+constexpr std::string_view kHopSegment = "/.redirect-";
 
 // The answer of a broken server: no status code, and a header line without a colon.
 std::string MalformedAnswer(long cseq) {
@@ -30,6 +35,21 @@ bool IsLivePath(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash != std::string::npos &&
          path.compare(slash + 1, std::string::npos, kLiveSegment) == 0;
+}
+
+// The hop count of a redirected path (0 when it is none) and the path without its hop segment.
+std::pair<long, std::string> SplitHop(const std::string& path) {
+  if (path.rfind(kHopSegment, 0) != 0) return {0, path};
+  const size_t rest = path.find('/', kHopSegment.size());
+  const auto hop = LeadingNumber(std::string_view(path).substr(kHopSegment.size()));
+  return {hop.value_or(0), rest == std::string::npos ? "/" : path.substr(rest)};
+}
+
+// The path a request names, whatever redirect hops lead to it.
+std::optional<std::string> ServedPath(const std::string& uri) {
+  const auto path = Catalog::PathOf(uri);
+  if (!path) return std::nullopt;
+  return SplitHop(*path).second;
 }
 
 struct TransportRequest {
@@ -72,7 +92,9 @@ void ControlSession::Run() {
   std::string buffer;
   auto lastRequest = std::chrono::steady_clock::now();
   while (!stop_) {
-    if (!WaitReadable(socket_.Get(), kPollStep)) {
+    const bool readable = WaitReadable(socket_.Get(), NextWait());
+    SendLateAnswers();
+    if (!readable) {
       if (std::chrono::steady_clock::now() - lastRequest > options_.sessionTimeout) break;
       continue;
     }
@@ -112,12 +134,43 @@ void ControlSession::Serve(std::string& buffer) {
   }
 }
 
+std::chrono::milliseconds ControlSession::NextWait() const {
+  if (late_.empty()) return kPollStep;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(late_.begin()->first -
+                                                                 std::chrono::steady_clock::now());
+  return std::clamp(left, std::chrono::milliseconds(0), kPollStep);
+}
+
+void ControlSession::SendLateAnswers() {
+  const auto now = std::chrono::steady_clock::now();
+  while (!stop_ && !late_.empty() && late_.begin()->first <= now) {
+    Send(late_.begin()->second);
+    late_.erase(late_.begin());
+  }
+}
+
+// The next hop of a redirected request, or nothing once it has made `redirects` hops.
+std::optional<std::string> ControlSession::RedirectTarget(const std::string& uri,
+                                                          long redirects) const {
+  const auto path = Catalog::PathOf(uri);
+  if (!path || uri.size() < path->size()) return std::nullopt;
+  const auto [hop, rest] = SplitHop(*path);
+  if (hop >= redirects) return std::nullopt;
+  return uri.substr(0, uri.size() - path->size()) + std::string(kHopSegment) +
+         std::to_string(hop + 1) + rest;
+}
+
 void ControlSession::Handle(const RtspRequest& request) {
   const auto cseq = request.NumberHeader("CSeq");
   if (!cseq) return Answer(request.method, Response(kStatusBadRequest, 0));
   if (request.major != 1 || request.minor != 0)
     return Answer(request.method, Response(kStatusVersionNotSupported, *cseq));
   const MethodFault* fault = options_.faults.For(request.method);
+  if (fault && fault->redirects > 0 && request.method == "SETUP") {
+    if (const auto target = RedirectTarget(request.uri, fault->redirects))
+      return Answer(request.method,
+                    Response(kStatusMovedTemporarily, *cseq).Add("Location", *target));
+  }
   if (fault && fault->answerLimit && answered_[request.method] >= *fault->answerLimit) return;
   if (fault && fault->delay.count() > 0) {
     const auto until = std::chrono::steady_clock::now() + fault->delay;
@@ -132,8 +185,18 @@ void ControlSession::Answer(const std::string& method, Response response) {
   ++answered_[method];
   const MethodFault* fault = options_.faults.For(method);
   if (fault && fault->oversized) response.Add("X-Padding", std::string(kOversizePadding, 'x'));
-  const std::string text =
-      fault && fault->malformed ? MalformedAnswer(response.CSeq()) : response.Text();
+  std::string text = fault && fault->malformed ? MalformedAnswer(response.CSeq()) : response.Text();
+  // What a client gets when the answer to its previous request comes late.
+  if (fault && fault->stale)
+    text = Response(kStatusMethodNotValidInState, response.CSeq() - 1).Text() + text;
+  if (fault && fault->late.count() > 0) {
+    late_.emplace(std::chrono::steady_clock::now() + fault->late, std::move(text));
+    return;
+  }
+  Send(text);
+}
+
+void ControlSession::Send(const std::string& text) {
   if (!SendAll(socket_.Get(), text, stop_)) stop_ = true;
 }
 
@@ -154,7 +217,7 @@ std::string ControlSession::SessionHeader() const {
 
 Response ControlSession::Setup(const RtspRequest& request, long cseq) {
   if (media_) return Response(kStatusMethodNotValidInState, cseq);
-  const auto path = Catalog::PathOf(request.uri);
+  const auto path = ServedPath(request.uri);
   if (!path) return Response(kStatusBadRequest, cseq);
   auto channel = catalog_.Find(*path);
   if (!channel) return Response(kStatusNotFound, cseq);
@@ -233,7 +296,7 @@ Response ControlSession::Teardown(long cseq) {
 }
 
 Response ControlSession::Options(const RtspRequest& request, long cseq) {
-  const auto path = Catalog::PathOf(request.uri);
+  const auto path = ServedPath(request.uri);
   if (!path) return Response(kStatusBadRequest, cseq);
   const bool live = IsLivePath(*path);
   if (request.Header("command")) return Ptz(request, *path, cseq);

@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
@@ -36,6 +37,10 @@ class ControlSession {
   void Serve(std::string& buffer);
   void Handle(const RtspRequest& request);
   void Answer(const std::string& method, Response response);
+  void Send(const std::string& text);
+  void SendLateAnswers();
+  std::chrono::milliseconds NextWait() const;
+  std::optional<std::string> RedirectTarget(const std::string& uri, long redirects) const;
   Response Process(const RtspRequest& request, long cseq);
   Response Setup(const RtspRequest& request, long cseq);
   Response Play(const RtspRequest& request, long cseq);
@@ -56,6 +61,8 @@ class ControlSession {
   // Used by the session thread only.
   std::optional<Channel> channel_;
   std::map<std::string, long> answered_;  // answers sent per method
+  // Answers held back by a "late" fault, in the order they are due.
+  std::multimap<std::chrono::steady_clock::time_point, std::string> late_;
   std::unique_ptr<MediaSender> media_;    // after SETUP; last member, so it goes first
 };
 

@@ -44,6 +44,12 @@ bool FaultPlan::AddRule(std::string_view rule, std::string& error) {
     fault.malformed = true;
   } else if (kind == "oversized" && !value) {
     fault.oversized = true;
+  } else if (kind == "late" && value) {
+    fault.late = std::chrono::milliseconds(*value);
+  } else if (kind == "stale" && !value) {
+    fault.stale = true;
+  } else if (kind == "redirect" && value) {
+    fault.redirects = *value;
   } else {
     error = "unknown fault '" + std::string(rule) + "'";
     return false;

@@ -6,6 +6,10 @@
 //   silent[=N]       answer the first N requests (default 0), then none at all
 //   malformed        answer with a status line without a code and a header without a colon
 //   oversized        answer with a header block far larger than a client's 1024-byte buffer
+//   late=MS          send the answer MS milliseconds later, answering later requests meanwhile
+//                    (so their answers overtake it)
+//   stale            send an error answer carrying the previous CSeq before the real answer
+//   redirect=N       (SETUP) answer with 302 to the next hop of the URL, N times, then serve
 // and, for the media, byte counts after which the media or the control connection closes.
 #pragma once
 
@@ -24,6 +28,9 @@ struct MethodFault {
   std::optional<long> answerLimit;
   bool malformed = false;
   bool oversized = false;
+  std::chrono::milliseconds late{0};
+  bool stale = false;
+  long redirects = 0;
 };
 
 struct FaultPlan {

@@ -13,19 +13,37 @@ namespace {
 // recsim announces its port within this time or counts as not started.
 constexpr int kStartWaitMs = 5000;
 
-// Reads the "recsim listening on port N" line; 0 when it does not come in time.
-uint16_t ReadPort(int fd) {
-  std::string line;
-  char c = 0;
-  while (line.find('\n') == std::string::npos) {
-    pollfd input{fd, POLLIN, 0};
-    if (::poll(&input, 1, kStartWaitMs) <= 0 || ::read(fd, &c, 1) != 1) return 0;
-    line += c;
+// Reads the lines up to "recsim listening on port N", taking the device side's port lines
+// printed before it; the RTSP port is 0 when the last line does not come in time.
+struct Ports {
+  uint16_t rtsp = 0;
+  uint16_t recorder = 0;
+  uint16_t legacy = 0;
+};
+
+Ports ReadPorts(int fd) {
+  Ports ports;
+  for (;;) {
+    std::string line;
+    char c = 0;
+    while (line.find('\n') == std::string::npos) {
+      pollfd input{fd, POLLIN, 0};
+      if (::poll(&input, 1, kStartWaitMs) <= 0 || ::read(fd, &c, 1) != 1) return {};
+      line += c;
+    }
+    unsigned port = 0;
+    if (std::sscanf(line.c_str(), "recsim recorder port %u", &port) == 1 && port <= 65535) {
+      ports.recorder = static_cast<uint16_t>(port);
+    } else if (std::sscanf(line.c_str(), "recsim legacy port %u", &port) == 1 &&
+               port <= 65535) {
+      ports.legacy = static_cast<uint16_t>(port);
+    } else {
+      if (std::sscanf(line.c_str(), "recsim listening on port %u", &port) != 1 || port > 65535)
+        return {};
+      ports.rtsp = static_cast<uint16_t>(port);
+      return ports;
+    }
   }
-  unsigned port = 0;
-  if (std::sscanf(line.c_str(), "recsim listening on port %u", &port) != 1 || port > 65535)
-    return 0;
-  return static_cast<uint16_t>(port);
 }
 
 }  // namespace
@@ -48,7 +66,12 @@ RecsimProcess::RecsimProcess(const std::string& binary, const std::string& root,
     ::_exit(127);
   }
   ::close(out[1]);
-  if (child_ > 0) port_ = ReadPort(out[0]);
+  if (child_ > 0) {
+    const Ports ports = ReadPorts(out[0]);
+    port_ = ports.rtsp;
+    recorderPort_ = ports.recorder;
+    legacyPort_ = ports.legacy;
+  }
   ::close(out[0]);  // recsim prints nothing after the port line
 }
 

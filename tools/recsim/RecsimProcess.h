@@ -24,6 +24,10 @@ class RecsimProcess {
   bool Started() const { return port_ != 0; }
   pid_t Pid() const { return child_; }
   uint16_t Port() const { return port_; }
+  // The device side's ports (with --recorder-port 0 and --legacy --legacy-port 0); 0 when
+  // that side was not asked for.
+  uint16_t RecorderPort() const { return recorderPort_; }
+  uint16_t LegacyPort() const { return legacyPort_; }
   std::string Url(const std::string& path) const;
   // Ends the server at once, without any goodbye on its sockets.
   void Kill();
@@ -33,6 +37,8 @@ class RecsimProcess {
 
   pid_t child_ = -1;
   uint16_t port_ = 0;
+  uint16_t recorderPort_ = 0;
+  uint16_t legacyPort_ = 0;
 };
 
 }  // namespace recsim

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "DeviceOptions.h"
 #include "FaultPlan.h"
 
 namespace recsim {
@@ -15,6 +16,7 @@ struct ServerOptions {
   bool fast = false;          // media as fast as the socket takes it, not in real time
   std::chrono::seconds sessionTimeout{60};  // a session without requests this long ends
   FaultPlan faults;
+  DeviceOptions device;  // the recorder device side, when asked for
 };
 
 }  // namespace recsim

@@ -5,6 +5,8 @@
 #include <string_view>
 
 #include "CommandLine.h"
+#include "DeviceCommandLine.h"
+#include "DeviceSide.h"
 #include "Server.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +14,7 @@ int main(int argc, char** argv) {
   std::string error;
   if (argc == 2 && std::string_view(argv[1]) == "--help") {
     std::fputs(recsim::kUsage, stdout);
+    std::fputs(recsim::kDeviceUsage, stdout);
     return 0;
   }
   if (!recsim::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options,
@@ -33,10 +36,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "recsim: %s\n", error.c_str());
     return 1;
   }
+  recsim::DeviceSide device;
+  if (!device.Start(options, error)) {
+    std::fprintf(stderr, "recsim: %s\n", error.c_str());
+    return 1;
+  }
+  device.PrintPorts();
   std::printf("recsim listening on port %u\n", server->Port());
   std::fflush(stdout);
   int signal = 0;
   sigwait(&endSignals, &signal);
+  device = {};
   server.reset();
   return 0;
 }

@@ -39,7 +39,7 @@ int OnMessage(int, int msg, int param1, int) {
       std::printf("open result: %s\n", param1 ? "opened" : "failed");
       break;
     case MSG_DISCONNECTED:
-      std::printf("keep-alive lost: the server stopped answering\n");
+      std::printf("disconnected: the server stopped answering or closed the media connection\n");
       break;
     default:
       std::printf("message %d (%d)\n", msg, param1);

@@ -294,6 +294,34 @@ TEST_F(WmSinkFilterTest, RunsWriteTheFileAndCompleteOncePerRun) {
   EXPECT_EQ(VideoPackets(WideToUtf8(dir_.File("out.wmv"))), 10);
 }
 
+// A file on a full disk (every write to /dev/full fails): what cannot be written aborts the
+// run, and what only fails when the file is finished at Stop is reported then; neither gives
+// a completion after the failure.
+TEST_F(WmSinkFilterTest, WritingThatFailsAbortsTheRun) {
+  Configure(false);
+  ASSERT_EQ(FileSink()->SetFileName(u"/dev/full", nullptr), S_OK);
+  ASSERT_EQ(ConnectVideo(), S_OK);
+  SetState(State_Paused);
+  SetState(State_Running);
+  // Nothing written yet: the file only fails when it is finished.
+  ASSERT_EQ(video_->Pin()->DeliverEndOfStream(), S_OK);
+  EXPECT_EQ(graph_.Count(EC_COMPLETE), 1);
+  SetState(State_Stopped);
+  EXPECT_EQ(graph_.Count(EC_ERRORABORT), 1);
+
+  SetState(State_Paused);
+  SetState(State_Running);
+  HRESULT pushed = S_OK;
+  for (int i = 0; i < 500 && SUCCEEDED(pushed); ++i)
+    pushed = video_->Pin()->Push(i * kFrameTime, (i + 1) * kFrameTime);
+  EXPECT_TRUE(FAILED(pushed));
+  EXPECT_EQ(graph_.Count(EC_ERRORABORT), 2);
+  ASSERT_EQ(video_->Pin()->DeliverEndOfStream(), S_OK);
+  SetState(State_Stopped);
+  EXPECT_EQ(graph_.Count(EC_COMPLETE), 1);  // none for the aborted run
+  EXPECT_EQ(graph_.Count(EC_ERRORABORT), 2);  // once per run
+}
+
 TEST_F(WmSinkFilterTest, VideoAndAudioFromTwoThreadsCompleteOnce) {
   Configure(true);
   ASSERT_EQ(ConnectVideo(), S_OK);

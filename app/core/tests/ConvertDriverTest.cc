@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "ConvertDriver.h"
 #include "DriverHarness.h"
 #include "DriverTexts.h"
@@ -145,6 +148,66 @@ TEST_F(DriverTest, StopShowsHandStopAndStartResumesTheSameRow) {
   EXPECT_EQ(driver.State(), ConvertState::Finished);
 }
 
+TEST_F(DriverTest, JobsThatFailOrStallEndWithConvertErrorAndTheWalkGoesOn) {
+  auto now = std::chrono::steady_clock::time_point{};
+  driver.SetStallWatch(std::chrono::seconds(30), [&now] { return now; });
+  AddFiles(3);
+  script.progress["ch1.mp4"] = {20, ConverterScript::kFailedReading};
+  script.progress["ch2.mp4"] = {30};
+  script.stalls = {"ch2.mp4"};
+  driver.SelectRow(0);
+  driver.Start();
+  Tick(2);  // ch1's graph reports an error at the second poll
+  EXPECT_EQ(Status(0), texts::kConvertError);
+  EXPECT_EQ(view.Cell(0, kColumnProgress), "");
+  EXPECT_EQ(view.rows[0].colours[kColumnStatus], kPink);
+  EXPECT_EQ(Opened(), (Names{"ch1.mp4", "ch2.mp4"}));
+
+  Tick();
+  now += std::chrono::seconds(29);
+  Tick();
+  EXPECT_EQ(Status(1), texts::kConverting);  // not yet 30 s without headway
+  now += std::chrono::seconds(1);
+  Tick();
+  EXPECT_EQ(Status(1), texts::kConvertError);
+
+  // ch3 moves on every poll, so however slow the clock says it is, it never stalls.
+  now += std::chrono::hours(1);
+  Tick();
+  now += std::chrono::hours(1);
+  Tick();
+  EXPECT_EQ(Status(2), texts::kConvertSuccess);
+  EXPECT_EQ(driver.State(), ConvertState::Finished);
+  EXPECT_EQ(script.alive, 0);
+}
+
+TEST_F(DriverTest, StoppedJobWhoseOutputCannotBeFinalisedIsAnError) {
+  AddFiles(2);
+  script.progress["ch1.mp4"] = {40};
+  script.stopFails = {"ch1.mp4"};
+  driver.SelectRow(0);
+  driver.Start();
+  Tick();
+  driver.Stop();
+  EXPECT_EQ(Status(0), texts::kConvertError);
+  EXPECT_EQ(driver.State(), ConvertState::Stopped);
+  EXPECT_EQ(driver.CurrentPosition(), 1);
+}
+
+// The size is kept whole: a recording of exactly 4 GiB is not taken for an empty file.
+TEST_F(DriverTest, FileOfExactly4GiBIsConverted) {
+  const std::string path = dir.Recording("day.mp4", {}, kPayload);
+  std::filesystem::resize_file(path, uint64_t{4} << 30);
+  script.progress["day.mp4"] = {100};
+  ASSERT_TRUE(driver.AddFile(path));
+  EXPECT_EQ(view.Cell(0, kColumnStatus), std::to_string((uint64_t{4} << 30) >> 10));
+  EXPECT_EQ(driver.Records().Find(path)->fileSize, uint64_t{4} << 30);
+  driver.SelectRow(0);
+  driver.Start();
+  Tick();
+  EXPECT_EQ(Status(0), texts::kConvertSuccess);
+}
+
 TEST_F(DriverTest, WmvJobGetsItsParametersAndEndsOnlyAt100) {
   HeaderSpec fields;
   fields.frameRateCode = recorder::kFrameRateBase + 12;
@@ -274,13 +337,15 @@ TEST_F(DriverTest, DuplicatesAndSameNamesFromOtherFolders) {
   EXPECT_EQ(view.Cell(1, kColumnKind), "Convert To AVI");
 }
 
-TEST_F(DriverTest, AddFolderTakesEachPatternInTurnAndNoSubfolders) {
-  for (const char* name : {"z.264", "c.mp4", "b.qrl", "a.mp4", "sub/d.mp4", "e.avi", "F.MP4"})
+TEST_F(DriverTest, AddFolderTakesEachPatternInTurnInAnyCaseAndNoSubfolders) {
+  for (const char* name : {"z.264", "c.mp4", "b.qrl", "a.mp4", "sub/d.mp4", "e.avi", "CH01.MP4",
+                           "x.Qrl", "y.mp4.bak"})
     dir.Recording(name);
   driver.AddFolder(dir.Path().string());
   Names listed;
   for (const ViewRow& row : view.rows) listed.push_back(row.cells[kColumnSource]);
-  EXPECT_EQ(listed, (Names{"z.264", "a.mp4", "c.mp4", "b.qrl"}));
+  // Endings match in any case; within a pattern the names sort as bytes, capitals first.
+  EXPECT_EQ(listed, (Names{"z.264", "CH01.MP4", "a.mp4", "c.mp4", "b.qrl", "x.Qrl"}));
   EXPECT_TRUE(view.messages.empty());
 }
 

@@ -10,6 +10,8 @@ TEST(ConvertParams, EstimatedSourceBitRate) {
   EXPECT_EQ(EstimateSourceBitRate(0, kSeconds100), 1'000'000u);
   EXPECT_EQ(EstimateSourceBitRate(4'000'000'000u, 10'000'000), 1'000'000u);  // implausible
   EXPECT_EQ(EstimateSourceBitRate(1000, 0), 1'000'000u);                     // no duration
+  // 5 GiB in an hour: the whole size counts, not its low 32 bits (which would give 2.4 Mbit/s).
+  EXPECT_EQ(EstimateSourceBitRate(uint64_t{5} << 30, 36'000'000'000LL), 12'216'795u);
 }
 
 TEST(ConvertParams, StandardFromOutputSize) {

@@ -3,6 +3,8 @@
 // modules, run to completion and read back.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <regex>
@@ -99,6 +101,14 @@ class ConverterTest : public ::testing::Test {
       std::this_thread::sleep_for(kPollStep);
     }
     return readings;
+  }
+
+  // Polls until the job completes or fails.
+  static void RunToTheEnd(CConverter& converter) {
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < kJobLimit &&
+           converter.Progress() != kProgressComplete && SUCCEEDED(converter.Failure()))
+      std::this_thread::sleep_for(kPollStep);
   }
 
   static inline ScopedTestRegistry* registry_ = nullptr;
@@ -214,6 +224,99 @@ TEST_F(ConverterTest, PropertyPagesWithoutAFrameCannotBeShown) {
   EXPECT_EQ("Failed to config audio!", shown_[1].text);
   EXPECT_EQ("Attention", shown_[1].caption);
 }
+
+// Files may grow only so far while this lives, as on a full disk: writes then fail with EFBIG
+// (the signal the system sends first is ignored, as recast ignores it).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_ = signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{bytes, saved_.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, previous_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  sighandler_t previous_ = SIG_DFL;
+};
+
+class ConverterOutputs : public ConverterTest, public ::testing::WithParamInterface<OutputKind> {
+ protected:
+  std::string Build(CConverter& converter, const std::string& source) {
+    const bool avi = GetParam() == OutputKind::Avi;
+    const std::string output = source + (avi ? "_OUTPUT.AVI" : "_OUTPUT.WMV");
+    EXPECT_EQ(S_OK, converter.Open(source));
+    EXPECT_EQ(S_OK, converter.BuildOutput(GetParam(), output, 25, false));
+    if (!avi) EXPECT_EQ(S_OK, converter.SetParams({352, 288, 25, 2'000'000, 1, 1}));
+    return output;
+  }
+};
+
+// The output is written under its partial name and takes its own only when it is whole.
+TEST_P(ConverterOutputs, FinishedOutputIsRenamedFromItsPartialName) {
+  RegisterOutputs();
+  CConverter& converter = Make();
+  const std::string source = Write("whole.mp4", 352, 288, 0x1011, 25);
+  const std::string output = Build(converter, source);
+  ASSERT_EQ(S_OK, converter.Start());
+  EXPECT_TRUE(fs::exists(output + ".part"));
+  EXPECT_FALSE(fs::exists(output));
+  RunToTheEnd(converter);
+  EXPECT_EQ(S_OK, converter.Failure());
+  EXPECT_TRUE(fs::exists(output));
+  EXPECT_FALSE(fs::exists(output + ".part"));
+  converter.Release();
+  EXPECT_EQ(25, ProbeMedia(output).videoFrames);
+}
+
+TEST_P(ConverterOutputs, FullDiskFailsTheJobAndLeavesNoOutput) {
+  RegisterOutputs();
+  CConverter& converter = Make();
+  const std::string source = Write("full.mp4", 704, 576, 0x1011, 100);
+  const std::string output = Build(converter, source);
+  {
+    const FileSizeLimit limit(64 * 1024);
+    ASSERT_EQ(S_OK, converter.Start());
+    RunToTheEnd(converter);
+    EXPECT_TRUE(FAILED(converter.Failure()));
+    EXPECT_NE(kProgressComplete, converter.Progress());
+    EXPECT_TRUE(FAILED(converter.Stop()));  // nothing left to finalise
+    converter.Release();
+  }
+  EXPECT_FALSE(fs::exists(output));
+  EXPECT_FALSE(fs::exists(output + ".part"));
+}
+
+// Stopping by hand finalises what was written, which then plays under the output's name.
+TEST_P(ConverterOutputs, StoppedOutputIsFinalisedAndRenamed) {
+  RegisterOutputs();
+  CConverter& converter = Make();
+  const std::string source = Write("long.mp4", 352, 288, 0x1011, 500);
+  const std::string output = Build(converter, source);
+  ASSERT_EQ(S_OK, converter.Start());
+  const auto start = std::chrono::steady_clock::now();
+  while (converter.Headway().position == 0 && converter.Headway().writtenFrames == 0 &&
+         std::chrono::steady_clock::now() - start < kJobLimit)
+    std::this_thread::sleep_for(kPollStep);
+  ASSERT_EQ(S_OK, converter.Stop());
+  converter.Release();
+  EXPECT_FALSE(fs::exists(output + ".part"));
+  const MediaSummary media = ProbeMedia(output);
+  EXPECT_GT(media.videoFrames, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ConverterOutputs,
+                         ::testing::Values(OutputKind::Avi, OutputKind::Wmv),
+                         [](const ::testing::TestParamInfo<OutputKind>& info) {
+                           return std::string(info.param == OutputKind::Avi ? "Avi" : "Wmv");
+                         });
 
 }  // namespace
 }  // namespace recast

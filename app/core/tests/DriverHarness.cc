@@ -68,14 +68,21 @@ int FakeConverter::Progress() {
   if (readings.empty()) return 0;
   const int value = readings.front();
   if (readings.size() > 1) readings.pop_front();
-  return value;
+  if (value != ConverterScript::kFailedReading) return value;
+  failure_ = E_FAIL;
+  return 0;
+}
+
+ConvertHeadway FakeConverter::Headway() {
+  if (!script_.stalls.count(Name())) ++frames_;
+  return {0, frames_};
 }
 
 HRESULT FakeConverter::Stop() {
   Log("Stop");
   if (!running_) return E_FAIL;
   running_ = false;
-  return S_OK;
+  return script_.stopFails.count(Name()) ? E_FAIL : S_OK;
 }
 
 void FakeConverter::Release() {

@@ -14,11 +14,15 @@ namespace recast::testing {
 
 // What the substitute converters do, per source file name, and what was asked of them.
 struct ConverterScript {
-  std::set<std::string> openFails, buildFails, startFails, paramsFail;
+  std::set<std::string> openFails, buildFails, startFails, paramsFail, stopFails;
+  // Files whose graph claims to run while nothing moves.
+  std::set<std::string> stalls;
   // One second: the small test files then estimate at about 80 kbit/s.
   VideoSizeAnswer decoded{352, 288, 10'000'000LL};
   REFERENCE_TIME openDuration = 10'000'000LL;
   std::map<std::string, std::deque<int>> progress;  // readings in turn; the last one repeats
+  // A reading of kFailedReading makes the job fail with E_FAIL from that poll on.
+  static constexpr int kFailedReading = -1;
 
   std::vector<std::string> calls;  // "Open x.mp4", "Build x.mp4 ...", "Start x.mp4", ...
   std::vector<WmvParams> params;
@@ -45,6 +49,8 @@ class FakeConverter : public IConverter {
   HRESULT ConfigureAudio() override { return S_OK; }
   HRESULT Start() override;
   int Progress() override;
+  HRESULT Failure() const override { return failure_; }
+  ConvertHeadway Headway() override;
   HRESULT Stop() override;
   void Release() override;
 
@@ -58,6 +64,8 @@ class FakeConverter : public IConverter {
   bool opened_ = false;
   bool running_ = false;
   bool released_ = false;
+  HRESULT failure_ = S_OK;
+  uint32_t frames_ = 0;
 };
 
 struct ViewRow {

@@ -158,3 +158,15 @@ TEST(HeaderProbe, FilesSizesAndFailures) {
   EXPECT_FALSE(ProbeFile(dir.Path().string(), {}).result);  // a folder is not a recording
   EXPECT_FALSE(ProbeHeader(shortHead, 0, {}).has_value());
 }
+
+// Recordings of a long day pass 4 GiB; a sparse file has the size without the disk use.
+TEST(HeaderProbe, SizesAbove4GiBReadBackWhole) {
+  recast::testing::TempDir dir;
+  const std::string big = dir.Recording("big.mp4", {}, 100);
+  constexpr uint64_t kFiveGiB = uint64_t{5} << 30;
+  std::filesystem::resize_file(big, kFiveGiB);
+  const FileProbe probe = ProbeFile(big, {});
+  ASSERT_TRUE(probe.result);
+  EXPECT_EQ(probe.fileSize, kFiveGiB);
+  EXPECT_EQ(probe.result->fileSize, kFiveGiB);
+}

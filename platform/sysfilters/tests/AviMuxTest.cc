@@ -3,7 +3,9 @@
 // leaves a playable file; the writer's name and state rules.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "AviMux.h"
 #include "AviReadBack.h"
@@ -89,13 +91,26 @@ TEST(AviMuxTest, AStopBeforeTheEndStillLeavesAPlayableFile) {
   // Paced by nothing but a source far longer than the test waits.
   MuxChain chain({.frames = 100000, .width = 32, .height = 32}, {.buffers = 100000}, path);
   chain.Run();
-  std::this_thread::sleep_for(100ms);
+  // Some frames muxed, far from all of them.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (chain.mux->MuxedTime() < 10 * kFrameDuration && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   chain.Stop();
   const AviSummary avi = ReadAvi(path);
   ASSERT_TRUE(avi.opened);
   EXPECT_GT(avi.videoFrames, 0);
   EXPECT_EQ(0, chain.graph.Count(EC_COMPLETE));
   std::filesystem::remove(path);
+}
+
+// A full disk (every write to /dev/full fails with ENOSPC): the run is aborted, and neither
+// the mux nor the writer reports completion of the broken file.
+TEST(AviMuxTest, AFileThatCannotBeWrittenAbortsTheRunWithoutCompletion) {
+  MuxChain chain({.frames = 50, .width = 32, .height = 32}, {.buffers = 50}, "/dev/full");
+  chain.Run();
+  ASSERT_TRUE(chain.graph.WaitFor(EC_ERRORABORT));
+  chain.Stop();
+  EXPECT_EQ(0, chain.graph.Count(EC_COMPLETE));
 }
 
 TEST(AviMuxTest, RefusesTypesAnAviCannotHold) {

@@ -41,10 +41,10 @@ bool GroupReader::Refill() {
   do {
     got = pread(fd_, buffer_.get() + fill_, want, static_cast<off_t>(next));
   } while (got < 0 && errno == EINTR);
+  // The file was shorter than its size said: cut while it was read, which is as much a read
+  // error as EIO (and would otherwise have Next wait for bytes that never come).
   if (got <= 0) {
-    readError_ = got < 0;
-    // The file is shorter than it was when it was opened (cut since): it ends here.
-    if (got == 0) fileSize_ = next;
+    readError_ = true;
     return false;
   }
   fill_ += static_cast<size_t>(got);

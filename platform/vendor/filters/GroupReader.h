@@ -40,7 +40,8 @@ class GroupReader {
   // Forgets what was read; the next group is searched from `offset`.
   void Seek(uint64_t offset);
 
-  // The next complete group; End at the end of the file, ReadError when reading failed.
+  // The next complete group; End at the end of the file, ReadError when reading failed or
+  // the file ended before the size it had when reading began.
   [[nodiscard]] Step Next(FoundGroup& out);
 
  private:
@@ -52,7 +53,7 @@ class GroupReader {
   recorder::ByteSpan Unparsed() const;
 
   const int fd_;
-  uint64_t fileSize_;  // as the index saw it; lowered when the file turns out shorter
+  const uint64_t fileSize_;
   std::unique_ptr<uint8_t[]> buffer_;
   uint64_t bufferOffset_ = 0;  // file offset of buffer_[0]
   size_t position_ = 0;        // parse position in buffer_

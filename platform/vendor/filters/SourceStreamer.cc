@@ -13,6 +13,7 @@ using namespace recorder;
 namespace {
 
 constexpr double kNormalRate = 1.0;
+constexpr LONG ERROR_READ_FAULT = 30;  // the Win32 code for a device that cannot be read
 
 // Walks the blocks of one kind in a complete group, in group order.
 class BlockCursor {
@@ -35,6 +36,8 @@ class BlockCursor {
   const uint8_t* end_;
   bool (*matches_)(uint16_t);
 };
+
+bool IsStopping(HRESULT hr) { return hr == VFW_E_WRONG_STATE || hr == VFW_E_NOT_COMMITTED; }
 
 // Damage is passed over, not fatal; it is worth a line for whoever wonders about a jump.
 void ReportSkippedBytes(uint64_t nextGroup) {
@@ -97,21 +100,35 @@ void SourceStreamer::Run(const PlayRange& range) {
     output->discontinuity = true;
     if (output->live) output->pin->DeliverNewSegment(range.segmentStart, range.stop, kNormalRate);
   }
+  error_ = S_OK;
   const std::vector<IndexedGroup>& groups = index_->Groups();
   if (range.firstGroup < groups.size()) {
     reader_->Seek(groups[range.firstGroup].offset);
     GroupTiming timing(index_->Header().systemType);
     FoundGroup found;
-    while (!CheckRequest(nullptr) && (video_.live || audio_.live) &&
-           reader_->Next(found) == GroupReader::Step::Group) {
+    GroupReader::Step step = GroupReader::Step::Group;
+    while (!CheckRequest(nullptr) && (video_.live || audio_.live) && SUCCEEDED(error_) &&
+           (step = reader_->Next(found)) == GroupReader::Step::Group) {
       if (found.afterDamage) ReportSkippedBytes(found.offset);
       GroupTimes times;
       if (!timing.Accept(found.view, found.afterDamage, times)) continue;
       if (range.segmentStart + times.Start() >= range.stop) break;
       DeliverGroup(found.view, times);
     }
+    if (step == GroupReader::Step::ReadError && SUCCEEDED(error_)) {
+      OutputDebugStringA("Recorder File Source: the file cannot be read any further\n");
+      error_ = HRESULT_FROM_WIN32(ERROR_READ_FAULT);
+    }
   }
+  EndRun();
+}
+
+void SourceStreamer::EndRun() {
   if (CheckRequest(nullptr)) return;  // stopped or flushed: no end of stream
+  if (FAILED(error_)) {
+    video_.pin->Filter()->NotifyEvent(EC_ERRORABORT, error_, 0);
+    return;
+  }
   for (Output* output : {&video_, &audio_}) {
     if (output->pin->IsConnected()) output->pin->DeliverEndOfStream();
   }
@@ -200,8 +217,12 @@ void SourceStreamer::Send(Output& output, IMediaSample* sample, REFERENCE_TIME s
   sample->SetPreroll(FALSE);
   sample->SetDiscontinuity(output.discontinuity);
   output.discontinuity = false;
-  // S_FALSE: the downstream filter wants no more samples in this run (flushing or ended).
-  if (output.pin->Deliver(sample) != S_OK) output.live = false;
+  // S_FALSE: the downstream filter wants no more samples in this run (flushing or ended). A
+  // downstream that stops before this thread hears of it refuses with its state; any other
+  // failure means it could not take them, which ends the run for both streams.
+  const HRESULT hr = output.pin->Deliver(sample);
+  if (hr != S_OK) output.live = false;
+  if (FAILED(hr) && !IsStopping(hr) && SUCCEEDED(error_)) error_ = hr;
   sample->Release();
 }
 

@@ -2,7 +2,9 @@
 // decides group by group what is delivered and when (GroupTiming), and pushes the samples on
 // both output pins in the order of their start times, so that renderers waiting for their
 // times on one thread never hold up each other's stream. At the end of the file, or at the
-// stop position, it delivers end of stream on every connected pin.
+// stop position, it delivers end of stream on every connected pin. A run that cannot read the
+// file, or whose samples downstream fails, ends with EC_ERRORABORT and that error instead:
+// an end of stream would have the sinks report a complete conversion of a part of the file.
 //
 // Commands (CAMThread): Play starts a run over the range given to it; Stop ends the run in
 // progress (the thread then waits); Exit ends the thread. The thread looks for a command
@@ -53,6 +55,9 @@ class SourceStreamer final : public CAMThread {
     bool discontinuity = false;  // the next sample is the first of the run
   };
 
+  // Why the run in progress ended early; S_OK while it did not.
+  HRESULT error_ = S_OK;
+
   DWORD ThreadProc() override;
   void Run(const PlayRange& range);
   void DeliverGroup(const recorder::GroupView& group, const GroupTimes& times);
@@ -62,6 +67,7 @@ class SourceStreamer final : public CAMThread {
   // An empty sample of `output`, or nullptr (the output is then dead for this run).
   IMediaSample* GetSample(Output& output);
   void Send(Output& output, IMediaSample* sample, REFERENCE_TIME start, REFERENCE_TIME stop);
+  void EndRun();
 
   Output video_;
   Output audio_;

@@ -93,4 +93,54 @@ TEST(FaultTest, ClosesTheControlConnectionMidStream) {
   EXPECT_LT(media.size(), server.Media().size()) << "the session ended with its control connection";
 }
 
+TEST(FaultTest, LateAnswersAreOvertakenByLaterOnes) {
+  ServerFixture server(WithFaults({"ANNOUNCE:late=400"}));
+  RtspClient client(server.Port());
+  const std::string url = server.Url("/rec01.mp4");
+  const auto start = Clock::now();
+  client.Send(Announce(url, 1));
+  const auto options = client.Request("OPTIONS " + url + " RTSP/1.0\r\nCSeq: 2\r\n\r\n");
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->Header("CSeq"), "2") << "answered before the keep-alive";
+  const auto late = client.Receive(5s);
+  ASSERT_TRUE(late);
+  EXPECT_EQ(late->Header("CSeq"), "1");
+  EXPECT_EQ(late->status, 200);
+  EXPECT_GE(Clock::now() - start, 400ms);
+}
+
+TEST(FaultTest, StaleAnswerComesFirst) {
+  ServerFixture server(WithFaults({"OPTIONS:stale"}));
+  RtspClient client(server.Port());
+  const auto stale =
+      client.Request("OPTIONS " + server.Url("/rec01.mp4") + " RTSP/1.0\r\nCSeq: 7\r\n\r\n");
+  ASSERT_TRUE(stale);
+  EXPECT_EQ(stale->Header("CSeq"), "6");
+  EXPECT_EQ(stale->status, 455);
+  const auto real = client.Receive();
+  ASSERT_TRUE(real);
+  EXPECT_EQ(real->Header("CSeq"), "7");
+  EXPECT_EQ(real->status, 200);
+}
+
+TEST(FaultTest, RedirectsSetupHopByHop) {
+  ServerFixture server(WithFaults({"SETUP:redirect=2"}));
+  std::string url = server.Url("/rec01.mp4");
+  std::vector<std::string> locations;
+  for (int hop = 1; hop <= 2; ++hop) {
+    RtspClient client(server.Port());
+    const auto answer = client.Request("SETUP " + url +
+                                       " RTSP/1.0\r\nCSeq: 1\r\nTransport: RTP/AVP/TCP;unicast;"
+                                       "client_port=10000-10001\r\n\r\n");
+    ASSERT_TRUE(answer);
+    ASSERT_EQ(answer->status, 302);
+    url = answer->Header("Location");
+    locations.push_back(url);
+  }
+  EXPECT_EQ(locations, (std::vector<std::string>{server.Url("/.redirect-1/rec01.mp4"),
+                                                 server.Url("/.redirect-2/rec01.mp4")}));
+  RtspClient client(server.Port());
+  ASSERT_TRUE(server.Setup(client, "/.redirect-2/rec01.mp4", true, 10000));
+}
+
 }  // namespace

@@ -1,5 +1,5 @@
 // The file source's group reader on hand-made files: where it finds groups past damage, and
-// how it ends when the file is shorter than it was when the index was made.
+// that a file shorter than it was when the index was made ends in a read error, not a wait.
 #include "GroupReader.h"
 
 #include <fcntl.h>
@@ -56,7 +56,7 @@ TEST_F(GroupReaderTest, FindsEveryGroupPastDamageAndSaysWhereItResumed) {
                       {0, false}, {second, true}, {second + group.size(), false}}));
 }
 
-TEST_F(GroupReaderTest, AFileCutShorterSinceItWasIndexedEndsWhereItsBytesEnd) {
+TEST_F(GroupReaderTest, AFileCutShorterSinceItWasIndexedIsAReadError) {
   const auto group = MakeGroup({recorder::kBlockVideo1}, 0, 100);
   std::vector<uint8_t> file;
   Append(file, group);
@@ -68,7 +68,7 @@ TEST_F(GroupReaderTest, AFileCutShorterSinceItWasIndexedEndsWhereItsBytesEnd) {
   FoundGroup found;
   ASSERT_EQ(reader.Next(found), GroupReader::Step::Group);
   ASSERT_EQ(reader.Next(found), GroupReader::Step::Group);
-  EXPECT_EQ(reader.Next(found), GroupReader::Step::End);
+  EXPECT_EQ(reader.Next(found), GroupReader::Step::ReadError);
 }
 
 }  // namespace

@@ -1,0 +1,223 @@
+#include "StreamOutputPin.h"
+
+#include "DShowErrors.h"
+#include "NetSourceFilter.h"
+#include "recorder/RecorderGuids.h"
+#include "recorder/Trace.h"
+
+namespace netsource {
+namespace {
+
+constexpr LONG kSampleBufferSize = 4096;  // a node never holds more than 2048
+// How long the streaming thread sleeps for data before it looks for a command again; data
+// and state changes wake it earlier, so this only bounds the wait.
+constexpr auto kDataWait = std::chrono::milliseconds(500);
+constexpr DWORD kRetryMs = 1;
+// What live streams can do: tell where they are and how long (0x28).
+constexpr DWORD kLiveSeekingCaps = AM_SEEKING_CanGetCurrentPos | AM_SEEKING_CanGetDuration;
+
+}  // namespace
+
+StreamSeeking::StreamSeeking(StreamOutputPin* pin, CCritSec* lock)
+    : CSourceSeeking("Stream out seeking", static_cast<IPin*>(pin), nullptr, lock), pin_(pin) {}
+
+HRESULT StreamSeeking::GetDuration(LONGLONG* duration) { return pin_->SeekingDuration(duration); }
+
+HRESULT StreamSeeking::ChangeStop() {
+  recorder::Trace("change stop!");
+  return S_OK;
+}
+
+HRESULT StreamSeeking::ChangeRate() {
+  recorder::Trace("change rate!");
+  return S_OK;
+}
+
+StreamOutputPin::StreamOutputPin(HRESULT* phr, NetSourceFilter* filter)
+    : CSourceStream("Stream out", phr, filter, u"Stream out"),
+      source_(filter),
+      seeking_(std::make_unique<StreamSeeking>(this, &m_cSharedState)) {}
+
+StreamOutputPin::~StreamOutputPin() = default;
+
+HRESULT StreamOutputPin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+  if (riid == IID_IMediaSeeking) {
+    CAutoLock lock(&m_cSharedState);
+    if (recorded_ == 0) seeking_->SetCapabilities(kLiveSeekingCaps);
+    return seeking_->NonDelegatingQueryInterface(riid, ppv);
+  }
+  return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT StreamOutputPin::CheckMediaType(const CMediaType* pmt) {
+  if (!pmt) return E_FAIL;
+  if (pmt->majortype == MEDIATYPE_RecorderStream && pmt->subtype == MEDIASUBTYPE_RecorderStream)
+    return S_OK;
+  return E_UNEXPECTED;
+}
+
+HRESULT StreamOutputPin::GetMediaType(int position, CMediaType* pmt) {
+  if (position < 0) return E_INVALIDARG;
+  if (position > 0) return VFW_S_NO_MORE_ITEMS;
+  if (!pmt) return E_POINTER;
+  CAutoLock lock(source_->pStateLock());
+  *pmt = source_->OfferedType();
+  return S_OK;
+}
+
+HRESULT StreamOutputPin::DecideBufferSize(IMemAllocator* alloc, ALLOCATOR_PROPERTIES* request) {
+  if (!alloc || !request) return E_POINTER;
+  CAutoLock lock(source_->pStateLock());
+  request->cBuffers = bufferLimit_;
+  request->cbBuffer = kSampleBufferSize;
+  request->cbAlign = 1;
+  request->cbPrefix = 0;
+  ALLOCATOR_PROPERTIES actual{};
+  const HRESULT hr = alloc->SetProperties(request, &actual);
+  if (FAILED(hr)) return hr;
+  if (actual.cBuffers < request->cBuffers || actual.cbBuffer < request->cbBuffer ||
+      actual.cbAlign < request->cbAlign || actual.cbPrefix < request->cbPrefix)
+    return E_FAIL;
+  return S_OK;
+}
+
+HRESULT StreamOutputPin::Run(REFERENCE_TIME start) {
+  CAutoLock lock(&m_cSharedState);
+  if (!holder_.HasSession()) return E_FAIL;
+  holder_.Run();
+  return CSourceStream::Run(start);
+}
+
+HRESULT StreamOutputPin::Inactive() {
+  // The stop command reaches a thread that may be asleep waiting for data: keep it polling
+  // until the command has been answered.
+  commandComing_ = true;
+  {
+    CAutoLock lock(&m_cSharedState);
+    holder_.WakeConsumer();
+  }
+  const HRESULT hr = CSourceStream::Inactive();
+  commandComing_ = false;
+  return hr;
+}
+
+HRESULT StreamOutputPin::GetPositions(LONGLONG* current, LONGLONG* stop) {
+  return seeking_->GetPositions(current, stop);
+}
+
+HRESULT StreamOutputPin::BindSession(std::unique_ptr<StreamSession> session) {
+  CAutoLock lock(&m_cSharedState);
+  return holder_.Bind(std::move(session));
+}
+
+bool StreamOutputPin::HasSession() {
+  CAutoLock lock(&m_cSharedState);
+  return holder_.HasSession();
+}
+
+HRESULT StreamOutputPin::SessionPause() {
+  CAutoLock lock(&m_cSharedState);
+  return holder_.Pause();
+}
+
+HRESULT StreamOutputPin::SessionStop() {
+  CAutoLock lock(&m_cSharedState);
+  return holder_.Stop();
+}
+
+HRESULT StreamOutputPin::SessionHeader(uint8_t* destination) {
+  CAutoLock lock(&m_cSharedState);
+  return holder_.GetHeader(destination);
+}
+
+HRESULT StreamOutputPin::FillBuffer(IMediaSample* sample) {
+  CAutoLock lock(&m_cSharedState);
+  return holder_.FillBuffer(sample);
+}
+
+HRESULT StreamOutputPin::OnThreadStartPlay() {
+  recorder::Trace("On Thread Start Play");
+  REFERENCE_TIME stop;
+  double rate;
+  {
+    CAutoLock lock(&m_cSharedState);
+    seeking_->SetStart(0);
+    stop = seeking_->Stop();
+    rate = seeking_->Rate();
+  }
+  DeliverNewSegment(0, stop, rate);
+  CAutoLock lock(&m_cSharedState);
+  holder_.OnStreamStart();
+  return S_OK;
+}
+
+HRESULT StreamOutputPin::DoBufferProcessingLoop() {
+  OnThreadStartPlay();
+  Command command;
+  do {
+    while (!CheckRequest(&command)) {
+      IMediaSample* sample = nullptr;
+      if (FAILED(GetDeliveryBuffer(&sample, nullptr, nullptr, 0))) {
+        Sleep(kRetryMs);
+        continue;
+      }
+      {
+        CAutoLock lock(&m_cSharedState);
+        holder_.BeforeFill();
+      }
+      const HRESULT hr = FillBuffer(sample);
+      if (hr == S_OK) {
+        const HRESULT delivered = Deliver(sample);
+        sample->Release();
+        if (delivered != S_OK) return S_OK;
+      } else if (hr == S_FALSE) {
+        sample->Release();
+        DeliverEndOfStream();
+        return S_OK;
+      } else if (hr == NETSRC_S_NODATA) {
+        sample->Release();
+        {
+          CAutoLock lock(&m_cSharedState);
+          holder_.AfterNoData();
+        }
+        // Sleep until data is queued or a state change comes; poll while one is on its way.
+        if (commandComing_) Sleep(kRetryMs);
+        else holder_.WaitForData(kDataWait);
+      } else {
+        sample->Release();
+        DeliverEndOfStream();
+        m_pFilter->NotifyEvent(EC_ERRORABORT, hr, 0);
+        return hr;
+      }
+    }
+    if (command == CMD_RUN || command == CMD_PAUSE) {
+      Reply(S_OK);
+    } else if (command != CMD_STOP) {
+      Reply(static_cast<DWORD>(E_UNEXPECTED));
+    }
+  } while (command != CMD_STOP);
+  return S_FALSE;
+}
+
+HRESULT StreamOutputPin::ChangeStart() {
+  recorder::Trace("change start!");
+  if (!holder_.HasSession()) return S_OK;
+  const LONGLONG duration = holder_.GetDuration();
+  seeking_->SetLength(duration);
+  DeliverBeginFlush();
+  holder_.ChangeStart();
+  DeliverEndFlush();
+  return S_OK;
+}
+
+HRESULT StreamOutputPin::SeekingDuration(LONGLONG* duration) {
+  if (!duration) return E_POINTER;
+  CAutoLock lock(&m_cSharedState);
+  if (recorded_ == 0) return E_NOTIMPL;
+  *duration = holder_.GetDuration();
+  seeking_->SetLength(*duration);
+  seeking_->SetStart(0);
+  return S_OK;
+}
+
+}  // namespace netsource
