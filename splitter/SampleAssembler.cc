@@ -4,14 +4,19 @@
 
 #include "DebugOutput.h"
 #include "SampleLease.h"
-#include "SamplePrefix.h"
+#include "recorder/RecorderMediaTypes.h"
 #include "recorder/Trace.h"
 
 namespace splitter {
 
 using recorder::BlockView;
 using recorder::GroupView;
+using recorder::kAudioSamplePrefixSize;
+using recorder::kSilenceBlockType;
+using recorder::kVideoSamplePrefixSize;
 using recorder::Trace;
+using recorder::VideoSamplePrefix;
+using recorder::WriteAudioSamplePrefix;
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <string_view>
 
 #include "Guid.h"
-#include "recorder/ByteOrder.h"
+#include "LittleEndian.h"
 
-using recorder::ByteSpan;
-using recorder::rl16;
-using recorder::rl32;
-using recorder::rl64;
+using base::ByteSpan;
+using base::rl16;
+using base::rl32;
+using base::rl64;
 
 namespace {
 
@@ -37,9 +37,9 @@ constexpr std::u16string_view kDescriptionName = u"Description";
 
 std::array<uint8_t, kGuidSize> GuidBytes(const GUID& g) {
   std::array<uint8_t, kGuidSize> bytes{};
-  recorder::wl32(bytes.data(), g.Data1);
-  recorder::wl16(bytes.data() + 4, g.Data2);
-  recorder::wl16(bytes.data() + 6, g.Data3);
+  base::wl32(bytes.data(), g.Data1);
+  base::wl16(bytes.data() + 4, g.Data2);
+  base::wl16(bytes.data() + 6, g.Data3);
   std::memcpy(bytes.data() + 8, g.Data4, sizeof g.Data4);
   return bytes;
 }
@@ -53,7 +53,7 @@ void AppendObjectHeader(std::vector<uint8_t>& out, const GUID& id, uint64_t size
   const auto bytes = GuidBytes(id);
   out.insert(out.end(), bytes.begin(), bytes.end());
   uint8_t field[8];
-  recorder::wl64(field, size);
+  base::wl64(field, size);
   out.insert(out.end(), field, field + sizeof field);
 }
 
@@ -92,12 +92,12 @@ std::optional<ExtendedScan> ScanExtended(ByteSpan object) {
   for (uint16_t i = 0; i < *count; ++i) {
     const size_t begin = at;
     const auto name_size = rl16(object, at);
-    if (!name_size || !recorder::FitsIn(object, at + 2, *name_size)) return std::nullopt;
+    if (!name_size || !base::FitsIn(object, at + 2, *name_size)) return std::nullopt;
     const ByteSpan name = object.subspan(at + 2, *name_size);
     at += 2 + *name_size;
     const auto type = rl16(object, at);
     const auto value_size = rl16(object, at + 2);
-    if (!type || !value_size || !recorder::FitsIn(object, at + 4, *value_size))
+    if (!type || !value_size || !base::FitsIn(object, at + 4, *value_size))
       return std::nullopt;
     const ByteSpan value = object.subspan(at + 4, *value_size);
     at += 4 + *value_size;
@@ -114,7 +114,7 @@ std::optional<std::array<ByteSpan, kContentFieldCount>> ScanContent(ByteSpan obj
   size_t at = kObjectHeaderSize + kContentLengthsSize;
   for (size_t i = 0; i < kContentFieldCount; ++i) {
     const auto length = rl16(object, kObjectHeaderSize + 2 * i);
-    if (!length || !recorder::FitsIn(object, at, *length)) return std::nullopt;
+    if (!length || !base::FitsIn(object, at, *length)) return std::nullopt;
     fields[i] = object.subspan(at, *length);
     at += *length;
   }
@@ -150,7 +150,7 @@ std::optional<std::vector<ByteSpan>> Children(ByteSpan header) {
   size_t at = kHeaderPrefixSize;
   while (at < header.size()) {
     const auto size = rl64(header, at + kGuidSize);
-    if (!size || *size < kObjectHeaderSize || !recorder::FitsIn(header, at, *size))
+    if (!size || *size < kObjectHeaderSize || !base::FitsIn(header, at, *size))
       return std::nullopt;
     children.push_back(header.subspan(at, *size));
     at += *size;
@@ -201,7 +201,7 @@ HeaderFix MoveDescriptionIntoContentDescription(std::vector<uint8_t>& header) {
     if (slack < kObjectHeaderSize) return HeaderFix::kMalformed;
     AppendObjectHeader(mended, kPaddingObject, slack);
     mended.resize(header.size(), 0);
-    recorder::wl32(mended.data() + kHeaderCountOffset, *object_count + 1);
+    base::wl32(mended.data() + kHeaderCountOffset, *object_count + 1);
   }
   header = std::move(mended);
   return HeaderFix::kMended;

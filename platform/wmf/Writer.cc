@@ -7,38 +7,8 @@
 #include "InputFormats.h"
 #include "InputProps.h"
 #include "WideString.h"
-#include "WideText.h"
 
 namespace {
-
-// Attribute names that have a place of their own in the file header, and the generic
-// metadata names the muxer files them under.
-struct AttributeKey {
-  std::u16string_view attribute;
-  const char* metadata;
-};
-constexpr AttributeKey kAttributeKeys[] = {
-    {u"Title", "title"},         {u"Author", "author"}, {u"Copyright", "copyright"},
-    {u"Description", "comment"}, {u"Rating", "rating"},
-};
-constexpr const char* kTitleKey = "title";
-constexpr const char* kDescriptionKey = "comment";
-constexpr WORD kFileAttributes = 0;  // attributes of stream 0 describe the whole file
-
-std::string MetadataKey(const std::u16string& name) {
-  for (const AttributeKey& key : kAttributeKeys)
-    if (key.attribute == name) return key.metadata;
-  return WideToUtf8(name);
-}
-
-// A string attribute's text: UTF-16 of `length` bytes, up to its first null.
-std::string AttributeText(const std::vector<BYTE>& value) {
-  std::u16string text(value.size() / sizeof(char16_t), u'\0');
-  for (size_t i = 0; i < text.size(); ++i)
-    text[i] = static_cast<char16_t>(value[2 * i] | value[2 * i + 1] << 8);
-  text.resize(std::min(text.size(), text.find(u'\0')));
-  return WideToUtf8(text);
-}
 
 HRESULT HandOutProps(const std::u16string& connection, const OwnedMediaType& type,
                      IWMInputMediaProps** props) {
@@ -180,37 +150,14 @@ HRESULT Writer::GetInputFormat(DWORD input, DWORD format, IWMInputMediaProps** p
 
 // --- Writing ---
 
-const Writer::Attribute* Writer::FindAttribute(WORD stream, std::u16string_view name) const {
-  for (const Attribute& a : attributes_)
-    if (a.stream == stream && a.name == name) return &a;
-  return nullptr;
-}
-
-AsfMuxer::Metadata Writer::FileMetadata() const {
-  AsfMuxer::Metadata metadata;
-  for (const Attribute& a : attributes_)
-    if (a.stream == kFileAttributes && a.type == WMT_TYPE_STRING)
-      metadata.emplace_back(MetadataKey(a.name), AttributeText(a.value));
-  // The header mend needs the content description object, which the muxer writes only
-  // when one of its own fields is set.
-  const auto has = [&](const char* key) {
-    return std::any_of(metadata.begin(), metadata.end(),
-                       [key](const auto& entry) { return entry.first == key; });
-  };
-  const bool has_content_field = std::any_of(
-      std::begin(kAttributeKeys), std::end(kAttributeKeys),
-      [&](const AttributeKey& k) { return k.metadata != kDescriptionKey && has(k.metadata); });
-  if (has(kDescriptionKey) && !has_content_field) metadata.emplace_back(kTitleKey, "");
-  return metadata;
-}
-
 HRESULT Writer::BeginWriting() {
   std::lock_guard guard(lock_);
   if (output_) return NS_E_INVALID_REQUEST;
   if (streams_.empty() || filename_.empty()) return NS_E_NOT_CONFIGURED;
   const std::string path = WideToUtf8(filename_);
   auto output = std::make_unique<AsfOutput>();
-  if (HRESULT hr = output->Open(path, streams_, inputs_, FileMetadata()); FAILED(hr)) {
+  const HRESULT hr = output->Open(path, streams_, inputs_, attributes_.FileMetadata());
+  if (FAILED(hr)) {
     output.reset();
     std::remove(path.c_str());  // nothing usable was written
     return hr;
@@ -256,159 +203,3 @@ HRESULT Writer::Flush() {
   std::lock_guard guard(lock_);
   return output_ ? S_OK : NS_E_INVALID_REQUEST;
 }
-
-// --- IWMWriterAdvanced ---
-
-HRESULT Writer::GetSinkCount(DWORD* sinks) {
-  if (!sinks) return E_POINTER;
-  *sinks = 0;
-  return S_OK;
-}
-
-HRESULT Writer::GetSink(DWORD, IWMWriterSink** sink) {
-  if (!sink) return E_POINTER;
-  *sink = nullptr;
-  return E_INVALIDARG;
-}
-
-HRESULT Writer::AddSink(IWMWriterSink*) { return E_NOTIMPL; }
-HRESULT Writer::RemoveSink(IWMWriterSink*) { return E_INVALIDARG; }
-HRESULT Writer::RemoveAllSinks() { return S_OK; }
-
-HRESULT Writer::WriteStreamSample(WORD, QWORD, DWORD, QWORD, DWORD, INSSBuffer*) {
-  return E_NOTIMPL;  // only uncompressed input is taken
-}
-
-HRESULT Writer::SetLiveSource(BOOL live) {
-  std::lock_guard guard(lock_);
-  live_ = live;
-  return S_OK;
-}
-
-HRESULT Writer::IsRealTime(BOOL* real_time) {
-  if (!real_time) return E_POINTER;
-  *real_time = FALSE;
-  return S_OK;
-}
-
-HRESULT Writer::GetWriterTime(QWORD* time) {
-  if (!time) return E_POINTER;
-  std::lock_guard guard(lock_);
-  *time = writer_time_;
-  return S_OK;
-}
-
-HRESULT Writer::GetStatistics(WORD stream, WM_WRITER_STATISTICS* statistics) {
-  if (!statistics) return E_POINTER;
-  std::lock_guard guard(lock_);
-  *statistics = WM_WRITER_STATISTICS{};
-  bool found = stream == 0;
-  for (size_t i = 0; i < counters_.size(); ++i) {
-    if (stream != 0 && streams_[i].number != stream) continue;
-    found = true;
-    statistics->qwSampleCount += counters_[i].samples;
-    statistics->qwByteCount += counters_[i].bytes;
-    statistics->dwExpectedBitrate += streams_[i].bitrate;
-  }
-  return found ? S_OK : NS_E_INVALID_STREAM;
-}
-
-HRESULT Writer::SetSyncTolerance(DWORD milliseconds) {
-  std::lock_guard guard(lock_);
-  sync_tolerance_ = milliseconds;
-  return S_OK;
-}
-
-HRESULT Writer::GetSyncTolerance(DWORD* milliseconds) {
-  if (!milliseconds) return E_POINTER;
-  std::lock_guard guard(lock_);
-  *milliseconds = sync_tolerance_;
-  return S_OK;
-}
-
-// --- IWMHeaderInfo ---
-
-HRESULT Writer::GetAttributeCount(WORD stream, WORD* attributes) {
-  if (!attributes) return E_POINTER;
-  std::lock_guard guard(lock_);
-  *attributes = static_cast<WORD>(std::count_if(attributes_.begin(), attributes_.end(),
-                                                [stream](const Attribute& a) {
-                                                  return a.stream == stream;
-                                                }));
-  return S_OK;
-}
-
-namespace {
-
-HRESULT CopyValueOut(const std::vector<BYTE>& value, BYTE* out, WORD* length) {
-  if (!length) return E_POINTER;
-  const WORD available = *length;
-  *length = static_cast<WORD>(value.size());
-  if (!out) return S_OK;
-  if (available < value.size()) return ASF_E_BUFFERTOOSMALL;
-  std::copy(value.begin(), value.end(), out);
-  return S_OK;
-}
-
-}  // namespace
-
-HRESULT Writer::GetAttributeByIndex(WORD index, WORD* stream, WCHAR* name, WORD* name_chars,
-                                    WMT_ATTR_DATATYPE* type, BYTE* value, WORD* length) {
-  if (!stream || !type) return E_POINTER;
-  std::lock_guard guard(lock_);
-  WORD seen = 0;
-  for (const Attribute& a : attributes_) {
-    if (a.stream != *stream || seen++ != index) continue;
-    if (HRESULT hr = CopyWideOut(a.name, name, name_chars); FAILED(hr)) return hr;
-    *type = a.type;
-    return CopyValueOut(a.value, value, length);
-  }
-  return E_INVALIDARG;
-}
-
-HRESULT Writer::GetAttributeByName(WORD* stream, LPCWSTR name, WMT_ATTR_DATATYPE* type,
-                                   BYTE* value, WORD* length) {
-  if (!stream || !name || !type) return E_POINTER;
-  std::lock_guard guard(lock_);
-  const Attribute* found = FindAttribute(*stream, name);
-  if (!found) return NS_E_UNSUPPORTED_PROPERTY;
-  *type = found->type;
-  return CopyValueOut(found->value, value, length);
-}
-
-HRESULT Writer::SetAttribute(WORD stream, LPCWSTR name, WMT_ATTR_DATATYPE type,
-                             const BYTE* value, WORD length) {
-  if (!name || (!value && length > 0)) return E_POINTER;
-  if (!*name || type > WMT_TYPE_GUID) return E_INVALIDARG;
-  std::lock_guard guard(lock_);
-  std::vector<BYTE> bytes(value, value + length);
-  for (Attribute& a : attributes_) {
-    if (a.stream == stream && a.name == name) {
-      a.type = type;
-      a.value = std::move(bytes);
-      return S_OK;
-    }
-  }
-  attributes_.push_back(Attribute{stream, name, type, std::move(bytes)});
-  return S_OK;
-}
-
-HRESULT Writer::GetMarkerCount(WORD* markers) {
-  if (!markers) return E_POINTER;
-  *markers = 0;
-  return S_OK;
-}
-
-HRESULT Writer::GetMarker(WORD, WCHAR*, WORD*, QWORD*) { return E_INVALIDARG; }
-HRESULT Writer::AddMarker(LPCWSTR, QWORD) { return E_NOTIMPL; }
-HRESULT Writer::RemoveMarker(WORD) { return E_INVALIDARG; }
-
-HRESULT Writer::GetScriptCount(WORD* scripts) {
-  if (!scripts) return E_POINTER;
-  *scripts = 0;
-  return S_OK;
-}
-
-HRESULT Writer::GetScript(WORD, WCHAR*, WORD*, WCHAR*, WORD*, QWORD*) { return E_INVALIDARG; }
-HRESULT Writer::AddScript(LPCWSTR, LPCWSTR, QWORD) { return E_NOTIMPL; }
-HRESULT Writer::RemoveScript(WORD) { return E_INVALIDARG; }

@@ -3,6 +3,9 @@
 // file (AsfOutput) between BeginWriting and EndWriting. File attributes set through
 // IWMHeaderInfo for stream 0 before BeginWriting go into the file's header.
 //
+// One file per interface: Writer.cc (IWMWriter: profile, inputs, writing), WriterAdvanced.cc
+// (IWMWriterAdvanced) and WriterHeaderInfo.cc (IWMHeaderInfo, over an AttributeStore).
+//
 // Locking: one lock guards the whole writer and is held for each call, encoding included,
 // so inputs fed from different threads are written one sample at a time. Sample buffers
 // come from a pool with a lock of its own, so AllocateSample never waits for an encode.
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "AsfOutput.h"
+#include "AttributeStore.h"
 #include "RefCounted.h"
 #include "SamplePool.h"
 #include "StreamPlan.h"
@@ -78,12 +82,6 @@ class Writer final : public IWMWriter,
   HRESULT RemoveScript(WORD index) override;
 
  private:
-  struct Attribute {
-    WORD stream;
-    std::u16string name;
-    WMT_ATTR_DATATYPE type;
-    std::vector<BYTE> value;
-  };
   struct Counters {
     QWORD samples = 0;
     QWORD bytes = 0;
@@ -92,18 +90,15 @@ class Writer final : public IWMWriter,
   // The uncompressed types an input feeding `stream` offers, the first being its default.
   static std::vector<OwnedMediaType> OfferedTypes(const StreamPlan& stream);
   static HRESULT CheckInputType(const StreamPlan& stream, const OwnedMediaType& type);
-  const Attribute* FindAttribute(WORD stream, std::u16string_view name) const;
-  AsfMuxer::Metadata FileMetadata() const;
 
   std::mutex lock_;  // guards every member below
   std::vector<StreamPlan> streams_;      // from the profile; input i feeds streams_[i]
   std::vector<OwnedMediaType> inputs_;   // the type of each input
   std::vector<Counters> counters_;       // per input, since BeginWriting
   std::u16string filename_;
-  std::vector<Attribute> attributes_;
+  AttributeStore attributes_;
   std::unique_ptr<AsfOutput> output_;    // while writing
   QWORD writer_time_ = 0;                // latest sample time written
-  BOOL live_ = FALSE;
   DWORD sync_tolerance_ = 0;
 
   const std::shared_ptr<SamplePool> pool_;

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "GroupParser.h"
-#include "SamplePrefix.h"
 #include "StreamBuilder.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include "FilterRegistry.h"
 #include "GraphClasses.h"
 #include "Interfaces.h"
+#include "ModuleUnload.h"
 #include "Registry.h"
 #include "SplitterFilter.h"
 
@@ -95,6 +96,10 @@ TEST_F(SplitterModule, RegistersCreatesThroughComAndUnregisters) {
   EXPECT_FALSE(reg::KeyExists(HKEY_CLASSES_ROOT, key));
   EXPECT_FALSE(reg::KeyExists(HKEY_CLASSES_ROOT, instance));
   CoUninitialize();
+}
+
+TEST(SplitterModuleUnload, GoesWhenItsLastFilterIsReleased) {
+  EXPECT_TRUE(CreatesAndUnloads(CLSID_QrlNetSplitter, SPLITTER_MODULE_PATH));
 }
 
 }  // namespace

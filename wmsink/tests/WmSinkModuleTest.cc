@@ -14,6 +14,7 @@
 #include "FilterData.h"
 #include "FilterRegistry.h"
 #include "GraphClasses.h"
+#include "ModuleUnload.h"
 #include "Registry.h"
 #include "wmsink/WmSinkConfig.h"
 
@@ -81,6 +82,10 @@ TEST(WmSinkModuleTest, RegistersCreatesAndUnregisters) {
   dlclose(module);
   unsetenv("RECAST_REGISTRY");
   std::filesystem::remove(database);
+}
+
+TEST(WmSinkModuleTest, GoesWhenItsLastFilterIsReleased) {
+  EXPECT_TRUE(CreatesAndUnloads(CLSID_WmSink, WMSINK_MODULE_PATH));
 }
 
 }  // namespace

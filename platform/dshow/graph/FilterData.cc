@@ -3,7 +3,7 @@
 #include <cstring>
 #include <span>
 
-#include "recorder/ByteOrder.h"
+#include "LittleEndian.h"
 
 namespace {
 
@@ -14,8 +14,8 @@ constexpr size_t kTypeBytes = 2 * kGuidBytes;
 // Appends fields to a growing byte vector.
 class Writer {
  public:
-  void U16(uint16_t v) { Grow(2, [&](uint8_t* p) { recorder::wl16(p, v); }); }
-  void U32(uint32_t v) { Grow(4, [&](uint8_t* p) { recorder::wl32(p, v); }); }
+  void U16(uint16_t v) { Grow(2, [&](uint8_t* p) { base::wl16(p, v); }); }
+  void U32(uint32_t v) { Grow(4, [&](uint8_t* p) { base::wl32(p, v); }); }
   void Guid(const GUID& g) {
     U32(g.Data1);
     U16(g.Data2);
@@ -43,10 +43,10 @@ class Reader {
  public:
   explicit Reader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
 
-  [[nodiscard]] std::optional<uint16_t> U16() { return Take(recorder::rl16(bytes_, pos_), 2); }
-  [[nodiscard]] std::optional<uint32_t> U32() { return Take(recorder::rl32(bytes_, pos_), 4); }
+  [[nodiscard]] std::optional<uint16_t> U16() { return Take(base::rl16(bytes_, pos_), 2); }
+  [[nodiscard]] std::optional<uint32_t> U32() { return Take(base::rl32(bytes_, pos_), 4); }
   [[nodiscard]] std::optional<GUID> Guid() {
-    if (!recorder::FitsIn(bytes_, pos_, kGuidBytes)) return std::nullopt;
+    if (!base::FitsIn(bytes_, pos_, kGuidBytes)) return std::nullopt;
     GUID g;
     g.Data1 = *U32();
     g.Data2 = *U16();
@@ -57,7 +57,7 @@ class Reader {
   }
   [[nodiscard]] std::optional<std::u16string> Text() {
     const auto units = U16();
-    if (!units || !recorder::FitsIn(bytes_, pos_, size_t{*units} * 2)) return std::nullopt;
+    if (!units || !base::FitsIn(bytes_, pos_, size_t{*units} * 2)) return std::nullopt;
     std::u16string text(*units, u'\0');
     for (auto& c : text) c = *U16();
     return text;

@@ -7,6 +7,7 @@
 #include "FfdshowIds.h"
 #include "FfdshowSettings.h"
 #include "MapperInterfaces.h"
+#include "ModuleUnload.h"
 #include "Registry.h"
 #include "ScopedTestRegistry.h"
 #include "TestKit.h"
@@ -78,4 +79,8 @@ TEST(FfdshowModuleTest, RegistersWhereTheConverterLooksForTheFilters) {
   encoder.Reset();
   processor.Reset();
   CoUninitialize();
+}
+
+TEST(FfdshowModuleTest, GoesWhenItsLastFilterIsReleased) {
+  EXPECT_TRUE(CreatesAndUnloads(CLSID_FfdshowAudioProcessor, FFDSHOW_MODULE));
 }

@@ -5,6 +5,7 @@
 
 #include "ComRuntime.h"
 #include "MapperInterfaces.h"
+#include "ModuleUnload.h"
 #include "ScopedTestRegistry.h"
 #include "SysFilterIds.h"
 #include "TestKit.h"
@@ -22,6 +23,10 @@ HRESULT CallExport(const char* name) {
   const HRESULT hr = call ? call() : E_FAIL;
   dlclose(module);
   return hr;
+}
+
+TEST(RegistrationTest, ModuleGoesWhenItsLastFilterIsReleased) {
+  EXPECT_TRUE(CreatesAndUnloads(CLSID_AviDest, SYSFILTERS_MODULE));
 }
 
 }  // namespace

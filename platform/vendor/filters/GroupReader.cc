@@ -8,14 +8,9 @@
 #include <cstring>
 #include <new>
 
+#include "recorder/GroupScanner.h"
+
 namespace vendor {
-namespace {
-
-// Bytes IsGroupStart needs to test both words of a candidate.
-constexpr size_t kStartTestBytes = 8;
-constexpr uint8_t kStartCodeFirstByte = 0x01;
-
-}  // namespace
 
 GroupReader::GroupReader(int fd, uint64_t fileSize) : fd_(fd), fileSize_(fileSize) {}
 
@@ -63,29 +58,21 @@ bool GroupReader::Refill() {
   return true;
 }
 
+recorder::ByteSpan GroupReader::Unparsed() const {
+  return recorder::ByteSpan(buffer_.get() + position_, fill_ - position_);
+}
+
 void GroupReader::SkipToNextStart() {
   damaged_ = true;
-  const uint8_t* begin = buffer_.get();
-  size_t p = position_ + 1;
-  while (p < fill_) {
-    const void* hit = std::memchr(begin + p, kStartCodeFirstByte, fill_ - p);
-    if (hit == nullptr) {
-      p = fill_;
-      break;
-    }
-    p = static_cast<size_t>(static_cast<const uint8_t*>(hit) - begin);
-    // A candidate too close to the end is kept until more bytes tell.
-    if (fill_ - p < kStartTestBytes || recorder::IsGroupStart(begin + p, fill_ - p)) break;
-    ++p;
-  }
-  position_ = p;
+  // A candidate too close to the end is kept until more bytes tell.
+  position_ += recorder::FindGroupStart(Unparsed(), 1);
 }
 
 GroupReader::Step GroupReader::Next(FoundGroup& out) {
   for (;;) {
     const size_t available = fill_ - position_;
     const bool atEnd = bufferOffset_ + fill_ >= fileSize_;
-    if (available < kStartTestBytes && !atEnd) {
+    if (available < recorder::kGroupStartProbe && !atEnd) {
       if (!Refill() && readError_) return Step::ReadError;
       continue;
     }
@@ -93,23 +80,16 @@ GroupReader::Step GroupReader::Next(FoundGroup& out) {
       if (available > 0) position_ = fill_;  // a tail too short to be a group
       return Step::End;
     }
-    const uint8_t* start = buffer_.get() + position_;
-    if (!recorder::IsGroupStart(start, available)) {
-      SkipToNextStart();
-      continue;
-    }
-    recorder::GroupView view;
-    const recorder::ParseResult result =
-        recorder::ParseGroup(start, buffer_.get() + fill_, view);
-    if (result == recorder::ParseResult::Complete) {
-      out.view = view;
+    const recorder::GroupScan scan = recorder::ScanGroup(Unparsed());
+    if (scan.status == recorder::ScanStatus::Group) {
+      out.view = scan.group;
       out.offset = bufferOffset_ + position_;
       out.afterDamage = damaged_;
       damaged_ = false;
-      position_ += view.Size();
+      position_ += scan.group.Size();
       return Step::Group;
     }
-    if (result == recorder::ParseResult::Incomplete && Refill()) continue;
+    if (scan.status == recorder::ScanStatus::NeedMore && Refill()) continue;
     if (readError_) return Step::ReadError;
     // Invalid, larger than the buffer, or cut off by the end of the file.
     SkipToNextStart();

@@ -2,8 +2,8 @@
 // sequential reads into one buffer and parsed in place. After each read the system is asked
 // to fetch the next stretch of the file, so reading ahead overlaps with delivery.
 //
-// Damage is skipped the way a stream parser skips it: bytes that do not start a group are
-// passed over up to the next group start, and a group that is invalid, larger than the buffer
+// Damage is skipped with the recorder format's group scanner, as every stream reader skips
+// it: bytes that do not start a group are passed over up to the next group start, and a group that is invalid, larger than the buffer
 // or cut off by the end of the file is dropped and the search goes on from its second byte.
 // Each group found says whether anything was skipped since the previous one, so the caller
 // can wait for a group where decoding may resume.
@@ -59,6 +59,7 @@ class GroupReader {
   bool Refill();
   // Passes over bytes up to the next possible group start in the buffer.
   void SkipToNextStart();
+  recorder::ByteSpan Unparsed() const;
 
   const int fd_;
   const uint64_t fileSize_;

@@ -14,14 +14,6 @@ constexpr LONG kBufferCount = 5;
 constexpr size_t kMinVideoBuffer = 64 * 1024;
 constexpr size_t kMinAudioBuffer = 1024;
 
-bool IsVideoSubtype(const GUID& subtype) {
-  return subtype == MEDIASUBTYPE_RecorderVideo || subtype == MEDIASUBTYPE_RecorderVideo2;
-}
-
-bool IsAudioSubtype(const GUID& subtype) {
-  return subtype == MEDIASUBTYPE_RecorderAudioG722 || subtype == MEDIASUBTYPE_RecorderAudio711;
-}
-
 bool BuildVideoType(const FileIndex& index, CMediaType& mt) {
   const recorder::FileHeader& header = index.Header();
   mt.InitMediaType();
@@ -82,13 +74,13 @@ HRESULT SourcePin::GetMediaType(int position, CMediaType* pmt) {
 HRESULT SourcePin::CheckMediaType(const CMediaType* pmt) {
   if (!pmt) return E_FAIL;
   if (kind_ == PinKind::Video) {
-    return *pmt->Type() == MEDIATYPE_RecorderStream && IsVideoSubtype(*pmt->Subtype()) ? S_OK
+    return *pmt->Type() == MEDIATYPE_RecorderStream && recorder::IsRecorderVideoSubtype(*pmt->Subtype()) ? S_OK
                                                                                        : E_FAIL;
   }
   if (*pmt->Type() == MEDIATYPE_RecorderNoAudio)
     return *pmt->Subtype() == MEDIASUBTYPE_RecorderNoAudio ? S_OK : E_FAIL;
   if (*pmt->Type() != MEDIATYPE_RecorderStream) return E_FAIL;
-  if (IsAudioSubtype(*pmt->Subtype())) return S_OK;
+  if (recorder::IsRecorderAudioSubtype(*pmt->Subtype())) return S_OK;
   // A coding without a subtype of its own (ADPCM) is still offered and taken as it stands.
   CMediaType offered;
   if (GetMediaType(0, &offered) != S_OK) return E_FAIL;

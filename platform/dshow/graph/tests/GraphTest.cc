@@ -10,6 +10,7 @@
 #include "GraphClasses.h"
 #include "GraphTestSupport.h"
 #include "MapperInterfaces.h"
+#include "ModuleUnload.h"
 #include "PinUtil.h"
 #include "Sync.h"
 #include "SystemClock.h"
@@ -358,4 +359,12 @@ TEST(SystemClockTest, AdvisesSignalWhenDueAndNotAfterUnadvise) {
 }
 
 }  // namespace
+TEST(GraphModuleUnload, GoesWhenItsLastGraphIsReleased) {
+  EXPECT_TRUE(CreatesAndUnloads(CLSID_FilterGraph, RECAST_GRAPH_MODULE_PATH));
+}
+
+TEST(GraphModuleUnload, TestFiltersGoWhenTheLastIsReleased) {
+  EXPECT_TRUE(CreatesAndUnloads(CLSID_GraphTestSource, GRAPH_TEST_FILTERS_PATH));
+}
+
 }  // namespace graph_test

@@ -11,6 +11,7 @@
 #include "FilterGraph.h"
 #include "GraphClasses.h"
 #include "MapperInterfaces.h"
+#include "ModuleUnload.h"
 #include "RecorderFilterIds.h"
 #include "Recordings.h"
 #include "RenderStatistics.h"
@@ -184,4 +185,8 @@ TEST_F(RecorderFiltersModule, RenderFileBuildsSourceDecodersAndRenderersAndPlays
 }
 
 }  // namespace
+TEST(RecorderFiltersModuleUnload, GoesWhenItsLastFilterIsReleased) {
+  EXPECT_TRUE(CreatesAndUnloads(CLSID_RecorderFileSource, RECORDER_FILTERS_MODULE));
+}
+
 }  // namespace vendor::testing

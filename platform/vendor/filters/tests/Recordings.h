@@ -8,6 +8,7 @@
 
 #include "Options.h"
 #include "Recording.h"
+#include "WinTypes.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -1,6 +1,6 @@
-// GroupAssembler: turns a recorder group stream cut anywhere back into whole groups. Bytes
-// that do not belong to a group (damage, a FileHeader repeated in the stream) are skipped up
-// to the next group start. A group still waiting for bytes is taken for damage (a length
+// GroupAssembler: turns a recorder group stream cut anywhere back into whole groups, with the
+// group scanner. Bytes that do not belong to a group (damage, a FileHeader repeated in the
+// stream) are skipped up to the next group start. A group still waiting for bytes is taken for damage (a length
 // the damage made larger) once a complete group with blocks shows up behind its start, or
 // once it claims more than any group may hold; so a bad length neither stalls the stream nor
 // grows the buffer without end.
@@ -33,7 +33,7 @@ class GroupAssembler {
  private:
   void Skip(size_t count);
   void Compact();
-  bool GroupFollows(size_t available);
+  bool GroupFollows(ByteSpan pending);
 
   size_t maxGroupSize_;
   std::vector<uint8_t> bytes_;

@@ -2,19 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include "TestStream.h"
+#include "GroupBytes.h"
 
 using namespace recorder;
 using recorder::GroupAssembler;
+using recorder::testing::Append;
+using recorder::testing::MakeGroup;
 
 namespace {
 
-// Six groups of one frame each.
+// Six groups of one audio and one video block each.
 std::vector<uint8_t> SmallStream() {
-  vendortest::TestStreamOptions options;
-  options.frames = 6;
-  options.groupFrames = 1;
-  return vendortest::MakeTestStream(options).groups;
+  std::vector<uint8_t> stream;
+  for (int i = 0; i < 6; ++i)
+    Append(stream, MakeGroup({kBlockAudio1, kBlockVideo1}, 0, 200));
+  return stream;
 }
 
 int Drain(GroupAssembler& assembler) {
@@ -70,7 +72,7 @@ TEST(GroupAssemblerTest, ADamagedLengthDoesNotStallTheStream) {
 
 TEST(GroupAssemblerTest, AGroupBeyondTheLimitIsDroppedWithNothingBehindIt) {
   auto stream = SmallStream();
-  stream.resize(SmallStream().size() / 6);  // about the first group
+  stream.resize(SmallStream().size() / 6);  // the first group
   wl32(stream.data() + kGroupHeaderSize + 16, 0xC0000000u);
   stream.insert(stream.end(), 5000, 0x55);
   GroupAssembler assembler(4096);

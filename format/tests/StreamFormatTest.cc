@@ -4,10 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "GroupBytes.h"
 #include "recorder/StreamFormat.h"
 #include "recorder/Trace.h"
 
 using namespace recorder;
+using recorder::testing::AppendBlock;
+using recorder::testing::MakeGroup;
 
 namespace {
 
@@ -21,31 +24,6 @@ struct TraceCapture {
   }
   ~TraceCapture() { SetTraceHook(nullptr); }
 };
-
-void Append(std::vector<uint8_t>& out, std::span<const uint8_t> bytes) {
-  out.insert(out.end(), bytes.begin(), bytes.end());
-}
-
-void AppendBlock(std::vector<uint8_t>& out, uint16_t type, uint32_t length) {
-  BlockHeader block;
-  block.type = type;
-  block.length = length;
-  Append(out, Serialize(block));
-  for (uint32_t i = 0; i < length; ++i) out.push_back(static_cast<uint8_t>(i));
-}
-
-// A group: header (word 4 = 0x1000, not 1), then the given blocks of 10 payload bytes each.
-std::vector<uint8_t> MakeGroup(std::vector<uint16_t> types, uint32_t countWord = 0) {
-  GroupHeader header;
-  header.startCode = kGroupStartCode;
-  header.word4 = 0x1000;
-  header.blockCountWord = countWord ? countWord : static_cast<uint32_t>(types.size());
-  header.frameRateCode = 0x1019;
-  std::vector<uint8_t> out;
-  Append(out, Serialize(header));
-  for (uint16_t type : types) AppendBlock(out, type, 10);
-  return out;
-}
 
 ParseResult Parse(const std::vector<uint8_t>& bytes, GroupView& view) {
   return ParseGroup(bytes.data(), bytes.data() + bytes.size(), view);

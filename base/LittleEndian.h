@@ -1,4 +1,5 @@
-// Bounds-checked little-endian readers and writers for the recorder stream format.
+// Bounds-checked little-endian readers and writers, for every parser of bytes from files and
+// sockets: the recorder stream format, the filter mapper's records, ASF headers.
 //
 // Every reader takes the buffer as a span and an offset and returns nothing when the field
 // does not lie wholly inside the span, so a length field from a file or a socket can never
@@ -10,7 +11,7 @@
 #include <optional>
 #include <span>
 
-namespace recorder {
+namespace base {
 
 using ByteSpan = std::span<const uint8_t>;
 
@@ -49,4 +50,4 @@ constexpr void wl64(uint8_t* p, uint64_t v) {
   for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-}  // namespace recorder
+}  // namespace base

@@ -1,5 +1,5 @@
 // The media types of the elementary streams cut from recorder streams (their identifiers are
-// in RecorderGuids.h) and the layouts at the start of every video and audio sample. Whoever
+// public: include/recorder/RecorderGuids.h) and the layouts at the start of every video and audio sample. Whoever
 // cuts a recorder stream into samples (the network splitter, the file source) writes these;
 // the recorder decoders read them. Every offset and value here is fixed by what those
 // decoders expect.
@@ -39,6 +39,14 @@ inline std::optional<GUID> AudioSubtypeForCodec(uint32_t normalisedCodec) {
     case AudioSubtype::None: return std::nullopt;
   }
   return std::nullopt;
+}
+
+inline bool IsRecorderVideoSubtype(const GUID& subtype) {
+  return subtype == MEDIASUBTYPE_RecorderVideo || subtype == MEDIASUBTYPE_RecorderVideo2;
+}
+
+inline bool IsRecorderAudioSubtype(const GUID& subtype) {
+  return subtype == MEDIASUBTYPE_RecorderAudioG722 || subtype == MEDIASUBTYPE_RecorderAudio711;
 }
 
 // ---- Format blocks --------------------------------------------------------------------------
