@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "recorder/ByteOrder.h"
+#include "recorder/GroupScanner.h"
 
 namespace netsource {
 namespace {
@@ -57,7 +58,11 @@ void CompleteHeader(recorder::ByteSpan group, HeaderBytes& header, SizeRule rule
 
 bool ProbeFirstGroup(const uint8_t* block, size_t length, HeaderBytes& header, SizeRule rule) {
   if (!block || length < kProbePrefix) return false;
-  for (size_t p = 0; p + kProbePrefix <= length; ++p) {
+  // The shared scanner proposes the places a group may start; the probe then asks for more
+  // than a start: its header prefix in this block and an audio word a stream begins with.
+  const recorder::ByteSpan bytes(block, length);
+  for (size_t p = recorder::FindGroupStart(bytes, 0); p + kProbePrefix <= length;
+       p = recorder::FindGroupStart(bytes, p + 1)) {
     const recorder::ByteSpan group(block + p, kProbePrefix);
     if (IsProbeMatch(group)) {
       CompleteHeader(group, header, rule);
