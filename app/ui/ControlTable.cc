@@ -14,7 +14,7 @@ using K = ControlKind;
 
 constexpr int kWindowFontPoints = 8;
 
-const std::array<ControlSpec, 28> kControls{{
+const std::array<ControlEntry, 28> kControls{{
     {kAddFile, K::Button, {362, 34, 16, 16}, "Add file", ":/icons/add-file.svg"},
     {kDeleteFile, K::Button, {362, 62, 16, 16}, "Delete file", ":/icons/delete-file.svg"},
     {kAddFolder, K::Button, {362, 90, 16, 16}, "Add folder", ":/icons/add-folder.svg"},
@@ -48,7 +48,7 @@ const std::array<ControlSpec, 28> kControls{{
 
 }  // namespace
 
-std::span<const ControlSpec> MainControls() { return kControls; }
+std::span<const ControlEntry> MainControls() { return kControls; }
 
 DialogUnits::DialogUnits(const QFont& font) {
   const QFontMetrics metrics(font);

@@ -11,7 +11,7 @@ namespace recast::ui {
 enum class ControlKind { Button, BigButton, List, Radio, Picture, Combo, Tabs, PreviewArea,
                          LoadMeter, PathEdit, Slider };
 
-struct ControlSpec {
+struct ControlEntry {
   int id;
   ControlKind kind;
   QRect dialogUnits;  // x, y, width, height
@@ -19,7 +19,7 @@ struct ControlSpec {
   const char* icon;  // resource path, or null
 };
 
-std::span<const ControlSpec> MainControls();
+std::span<const ControlEntry> MainControls();
 
 // The window's size in dialog units.
 constexpr int kWindowWidthDlu = 524;

@@ -95,14 +95,14 @@ MainWindow::~MainWindow() {
   deferred_.Flush();
 }
 
-QWidget* MainWindow::MakeControl(const ControlSpec& spec) {
-  switch (spec.kind) {
+QWidget* MainWindow::MakeControl(const ControlEntry& entry) {
+  switch (entry.kind) {
     case ControlKind::Button:
     case ControlKind::BigButton:
     case ControlKind::Picture: {
       auto* button = new QToolButton(this);
-      button->setIcon(QIcon(spec.icon));
-      button->setAutoRaise(spec.kind == ControlKind::Picture);
+      button->setIcon(QIcon(entry.icon));
+      button->setAutoRaise(entry.kind == ControlKind::Picture);
       return button;
     }
     case ControlKind::List: return list_ = new FileListView(this);
@@ -140,17 +140,17 @@ void MainWindow::BuildControls() {
     SetTextColour(label);
   }
 
-  for (const ControlSpec& spec : MainControls()) {
-    QWidget* widget = MakeControl(spec);
-    QRect rect = units.Rect(spec.dialogUnits);
+  for (const ControlEntry& entry : MainControls()) {
+    QWidget* widget = MakeControl(entry);
+    QRect rect = units.Rect(entry.dialogUnits);
     // A drop-down's height in the table includes its open list.
-    if (spec.kind == ControlKind::Combo) rect.setHeight(widget->sizeHint().height());
+    if (entry.kind == ControlKind::Combo) rect.setHeight(widget->sizeHint().height());
     widget->setGeometry(rect);
-    widget->setObjectName(QString::number(spec.id));
-    if (spec.tooltip) widget->setToolTip(spec.tooltip);
+    widget->setObjectName(QString::number(entry.id));
+    if (entry.tooltip) widget->setToolTip(entry.tooltip);
     if (auto* button = qobject_cast<QToolButton*>(widget))
       button->setIconSize(rect.size() - QSize(4, 4));
-    controls_[spec.id] = widget;
+    controls_[entry.id] = widget;
   }
   wmvRadio_ = static_cast<QRadioButton*>(Control(ids::kWmvRadio));
   aviRadio_ = static_cast<QRadioButton*>(Control(ids::kAviRadio));

@@ -149,7 +149,7 @@ class MainWindow final : public QWidget, public IDriverView {
 
   // MainWindow.cc
   void BuildControls();
-  QWidget* MakeControl(const struct ControlSpec& spec);
+  QWidget* MakeControl(const struct ControlEntry& entry);
   void BuildMenu();
   void ApplyEnabling();
   QWidget* Control(int id) const;
