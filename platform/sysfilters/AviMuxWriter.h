@@ -1,7 +1,6 @@
-// AviMuxWriter: libavformat's AVI muxer writing through a byte sink instead of a file. Every
-// flush of the I/O buffer goes to the sink with the byte position it belongs at; the muxer seeks
-// back at the end to patch the header and write the index, and those writes go to the sink with
-// their earlier positions in the same way.
+// AviMuxWriter: libavformat's AVI muxer writing through a byte sink (SinkIo) instead of a file.
+// The muxer seeks back at the end to patch the header and write the index; those writes reach
+// the sink with their earlier positions.
 //
 // Use: AddStream for each input (in stream order), Begin, WritePacket as data arrives, Finish.
 // Reset returns to the initial state (used between runs). Not thread-safe: the multiplexer
@@ -12,24 +11,11 @@
 #include <vector>
 
 #include "AviStreamFormat.h"
-
-struct AVFormatContext;
-struct AVIOContext;
-struct AVPacket;
-
-class AviByteSink {
- public:
-  // Stores `length` bytes at byte `position` of the output; a failure stops the muxer.
-  virtual HRESULT WriteAt(int64_t position, const uint8_t* data, int length) = 0;
-
- protected:
-  ~AviByteSink() = default;
-};
+#include "SinkIo.h"
 
 class AviMuxWriter {
  public:
-  explicit AviMuxWriter(AviByteSink* sink) : m_sink(sink) {}
-  ~AviMuxWriter();
+  explicit AviMuxWriter(AviByteSink* sink) : m_out(sink) {}
   AviMuxWriter(const AviMuxWriter&) = delete;
   AviMuxWriter& operator=(const AviMuxWriter&) = delete;
 
@@ -50,7 +36,7 @@ class AviMuxWriter {
 
   bool Begun() const { return m_begun; }
   bool Finished() const { return m_finished; }
-  int64_t BytesWritten() const { return m_size; }
+  int64_t BytesWritten() const { return m_out.Size(); }
 
  private:
   struct Stream {
@@ -58,23 +44,14 @@ class AviMuxWriter {
     int64_t next = 0;  // the position in format.timeBase units the next packet gets
     uint8_t silence = 0;  // the byte value of silent PCM; only with format.pcm
   };
-  static int WritePacketCallback(void* opaque, uint8_t* data, int length);
-  static int64_t SeekCallback(void* opaque, int64_t offset, int whence);
   int64_t NextPosition(Stream& stream, REFERENCE_TIME start, int length) const;
   HRESULT Write(int stream, const uint8_t* data, int length, int64_t position, bool keyFrame);
   // Silence up to the sample frame `start` falls on, when it lies clearly past the stream's end.
   HRESULT FillAudioGap(int stream, REFERENCE_TIME start);
-  bool EnsureContext();
 
-  AviByteSink* const m_sink;
-  AVFormatContext* m_context = nullptr;
-  AVIOContext* m_io = nullptr;
-  AVPacket* m_packet = nullptr;  // reused for every packet
+  SinkOutput m_out;
   std::vector<uint8_t> m_silence;  // made on the first gap, reused
   std::vector<Stream> m_streams;
-  int64_t m_position = 0;  // where the next flushed bytes go
-  int64_t m_size = 0;      // end of the furthest byte written
-  HRESULT m_sinkResult = S_OK;
   bool m_begun = false;
   bool m_finished = false;
 };

@@ -12,29 +12,9 @@ constexpr AVRational kVideoTimeBase{1, 90'000};
 
 }  // namespace
 
-CopyMuxWriter::~CopyMuxWriter() {
-  Reset();
-  av_packet_free(&m_packet);
-}
-
-bool CopyMuxWriter::EnsureContext() {
-  if (m_context) return true;
-  if (!m_packet && !(m_packet = av_packet_alloc())) return false;
-  if (avformat_alloc_output_context2(&m_context, nullptr, ContainerName(m_container), nullptr) < 0)
-    return false;
-  m_context->pb = m_io.Open();
-  if (!m_context->pb) {
-    avformat_free_context(m_context);
-    m_context = nullptr;
-    return false;
-  }
-  m_context->flags |= AVFMT_FLAG_CUSTOM_IO;
-  return true;
-}
-
 int CopyMuxWriter::AddStream(AVRational units, std::span<const uint8_t> config) {
-  if (m_begun || !EnsureContext()) return -1;
-  AVStream* st = avformat_new_stream(m_context, nullptr);
+  if (m_begun || !m_out.Ensure(ContainerName(m_container))) return -1;
+  AVStream* st = avformat_new_stream(m_out.Context(), nullptr);
   if (!st) return -1;
   if (!config.empty()) {
     st->codecpar->extradata =
@@ -50,7 +30,7 @@ int CopyMuxWriter::AddStream(AVRational units, std::span<const uint8_t> config) 
 int CopyMuxWriter::AddVideo(const CopyStreamFormat& format, std::span<const uint8_t> config) {
   const int index = AddStream(kReferenceTime, config);
   if (index < 0) return -1;
-  AVStream* st = m_context->streams[index];
+  AVStream* st = m_out.Context()->streams[index];
   st->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
   st->codecpar->codec_id =
       format.videoCodec == ElementaryCodec::H264 ? AV_CODEC_ID_H264 : AV_CODEC_ID_MPEG4;
@@ -64,7 +44,7 @@ int CopyMuxWriter::AddVideo(const CopyStreamFormat& format, std::span<const uint
 int CopyMuxWriter::AddAac(int sampleRate, std::span<const uint8_t> config) {
   const int index = AddStream(AVRational{1, sampleRate}, config);
   if (index < 0) return -1;
-  AVStream* st = m_context->streams[index];
+  AVStream* st = m_out.Context()->streams[index];
   st->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
   st->codecpar->codec_id = AV_CODEC_ID_AAC;
   st->codecpar->sample_rate = sampleRate;
@@ -76,7 +56,7 @@ int CopyMuxWriter::AddAac(int sampleRate, std::span<const uint8_t> config) {
 int CopyMuxWriter::AddG711(const CopyStreamFormat& format) {
   const int index = AddStream(AVRational{1, format.sampleRate}, {});
   if (index < 0) return -1;
-  AVStream* st = m_context->streams[index];
+  AVStream* st = m_out.Context()->streams[index];
   st->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
   st->codecpar->codec_id = format.aLaw ? AV_CODEC_ID_PCM_ALAW : AV_CODEC_ID_PCM_MULAW;
   st->codecpar->sample_rate = format.sampleRate;
@@ -87,15 +67,10 @@ int CopyMuxWriter::AddG711(const CopyStreamFormat& format) {
   return index;
 }
 
-HRESULT CopyMuxWriter::Result(int avResult) const {
-  if (FAILED(m_io.SinkResult())) return m_io.SinkResult();
-  return avResult < 0 ? E_FAIL : S_OK;
-}
-
 HRESULT CopyMuxWriter::Begin() {
   if (m_begun) return S_OK;
-  if (!m_context || m_streams.empty()) return E_FAIL;
-  const HRESULT hr = Result(avformat_write_header(m_context, nullptr));
+  if (!m_out.Context() || m_streams.empty()) return E_FAIL;
+  const HRESULT hr = m_out.Result(avformat_write_header(m_out.Context(), nullptr));
   m_begun = SUCCEEDED(hr);
   return hr;
 }
@@ -105,34 +80,30 @@ HRESULT CopyMuxWriter::Write(int stream, std::span<const uint8_t> data, int64_t 
   if (!m_begun || m_finished) return E_UNEXPECTED;
   if (stream < 0 || stream >= static_cast<int>(m_streams.size())) return E_INVALIDARG;
   Stream& s = m_streams[static_cast<size_t>(stream)];
-  const AVRational tb = m_context->streams[stream]->time_base;
+  const AVRational tb = m_out.Context()->streams[stream]->time_base;
   int64_t dts = av_rescale_q(pts, s.units, tb);
   if (s.lastDts != INT64_MIN && dts <= s.lastDts) dts = s.lastDts + 1;
   s.lastDts = dts;
   // The interleaver keeps its own reference to the bytes.
-  if (av_new_packet(m_packet, static_cast<int>(data.size())) < 0) return E_OUTOFMEMORY;
-  std::copy(data.begin(), data.end(), m_packet->data);
-  m_packet->stream_index = stream;
-  m_packet->pts = m_packet->dts = dts;
-  m_packet->duration = av_rescale_q(duration, s.units, tb);
-  m_packet->flags = key ? AV_PKT_FLAG_KEY : 0;
-  return Result(av_interleaved_write_frame(m_context, m_packet));
+  AVPacket* packet = m_out.Packet();
+  if (av_new_packet(packet, static_cast<int>(data.size())) < 0) return E_OUTOFMEMORY;
+  std::copy(data.begin(), data.end(), packet->data);
+  packet->stream_index = stream;
+  packet->pts = packet->dts = dts;
+  packet->duration = av_rescale_q(duration, s.units, tb);
+  packet->flags = key ? AV_PKT_FLAG_KEY : 0;
+  return m_out.Result(av_interleaved_write_frame(m_out.Context(), packet));
 }
 
 HRESULT CopyMuxWriter::Finish() {
   if (!m_begun) return E_UNEXPECTED;
   if (m_finished) return S_OK;
   m_finished = true;
-  return Result(av_write_trailer(m_context));
+  return m_out.Result(av_write_trailer(m_out.Context()));
 }
 
 void CopyMuxWriter::Reset() {
-  if (m_context) {
-    m_context->pb = nullptr;
-    avformat_free_context(m_context);
-    m_context = nullptr;
-  }
-  m_io.Close();
+  m_out.Reset();
   m_streams.clear();
   m_begun = false;
   m_finished = false;

@@ -17,13 +17,9 @@ extern "C" {
 #include <libavutil/rational.h>
 }
 
-struct AVFormatContext;
-struct AVPacket;
-
 class CopyMuxWriter {
  public:
-  CopyMuxWriter(AviByteSink* sink, CopyContainer container) : m_io(sink), m_container(container) {}
-  ~CopyMuxWriter();
+  CopyMuxWriter(AviByteSink* sink, CopyContainer container) : m_out(sink), m_container(container) {}
   CopyMuxWriter(const CopyMuxWriter&) = delete;
   CopyMuxWriter& operator=(const CopyMuxWriter&) = delete;
 
@@ -44,21 +40,17 @@ class CopyMuxWriter {
 
   bool Begun() const { return m_begun; }
   bool Finished() const { return m_finished; }
-  int64_t BytesWritten() const { return m_io.Size(); }
+  int64_t BytesWritten() const { return m_out.Size(); }
 
  private:
   struct Stream {
     AVRational units{1, 1};  // the unit of the times given to Write
     int64_t lastDts = INT64_MIN;
   };
-  bool EnsureContext();
   int AddStream(AVRational units, std::span<const uint8_t> config);
-  HRESULT Result(int avResult) const;
 
-  SinkIo m_io;
+  SinkOutput m_out;
   const CopyContainer m_container;
-  AVFormatContext* m_context = nullptr;
-  AVPacket* m_packet = nullptr;
   std::vector<Stream> m_streams;
   bool m_begun = false;
   bool m_finished = false;

@@ -57,3 +57,36 @@ int64_t SinkIo::SeekCallback(void* opaque, int64_t offset, int whence) {
   self->m_position = target;
   return target;
 }
+
+SinkOutput::~SinkOutput() {
+  Reset();
+  av_packet_free(&m_packet);
+}
+
+bool SinkOutput::Ensure(const char* format) {
+  if (m_context) return true;
+  if (!m_packet && !(m_packet = av_packet_alloc())) return false;
+  if (avformat_alloc_output_context2(&m_context, nullptr, format, nullptr) < 0) return false;
+  m_context->pb = m_io.Open();
+  if (!m_context->pb) {
+    avformat_free_context(m_context);
+    m_context = nullptr;
+    return false;
+  }
+  m_context->flags |= AVFMT_FLAG_CUSTOM_IO;
+  return true;
+}
+
+void SinkOutput::Reset() {
+  if (m_context) {
+    m_context->pb = nullptr;
+    avformat_free_context(m_context);
+    m_context = nullptr;
+  }
+  m_io.Close();
+}
+
+HRESULT SinkOutput::Result(int avResult) const {
+  if (FAILED(m_io.SinkResult())) return m_io.SinkResult();
+  return avResult < 0 ? E_FAIL : S_OK;
+}
