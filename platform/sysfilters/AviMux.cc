@@ -2,34 +2,17 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <new>
 
 #include "AviMuxPins.h"
-#include "ByteDelivery.h"
 #include "DebugOutput.h"
-#include "Seeking.h"
 #include "SysFilterIds.h"
 #include "WideString.h"
 
 namespace {
 
-// The time muxed so far as the seeking position; everything else goes upstream.
-class AviMuxSeeking final : public CPosPassThru {
- public:
-  AviMuxSeeking(IUnknown* outer, HRESULT* phr, IPin* firstInput, AviMux* mux)
-      : CPosPassThru("AVI Mux seeking", outer, phr, firstInput), m_pMux(mux) {}
-
- protected:
-  HRESULT GetMediaTime(LONGLONG* pStartTime, LONGLONG* pEndTime) override {
-    *pStartTime = m_pMux->MuxedTime();
-    if (pEndTime) *pEndTime = *pStartTime;
-    return S_OK;
-  }
-
- private:
-  AviMux* const m_pMux;
-};
+constexpr char16_t kOutputName[] = u"AVI Out";
+const MuxOutputInfo kOutput{"AVI Mux output", kOutputName, &MEDIASUBTYPE_Avi};
 
 std::u16string InputName(size_t index) {
   char name[32];
@@ -39,91 +22,43 @@ std::u16string InputName(size_t index) {
 
 }  // namespace
 
-AviMux::AviMux(IUnknown* outer) : CBaseFilter("AVI Mux", outer, &m_lock, CLSID_AviDest) {
-  HRESULT hr = S_OK;
-  m_pOutput = new (std::nothrow) AviMuxOutputPin(this, &m_lock, &hr);
+AviMux::AviMux(IUnknown* outer) : MuxFilter("AVI Mux", outer, CLSID_AviDest, kOutput) {
   InputConnected();  // makes the first free input
-}
-
-AviMux::~AviMux() {
-  if (m_pPosition) m_pPosition->Release();
-  for (AviMuxInputPin* pin : m_inputs) delete pin;
-  delete m_pOutput;
 }
 
 CUnknown* AviMux::CreateInstance(IUnknown* outer, HRESULT* phr) {
   auto* mux = new (std::nothrow) AviMux(outer);
-  if (mux && (!mux->m_pOutput || mux->m_inputs.empty())) *phr = E_OUTOFMEMORY;
+  if (mux && !mux->HasPins(1)) *phr = E_OUTOFMEMORY;
   return mux;
-}
-
-HRESULT AviMux::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
-  if (riid == IID_IMediaSeeking || riid == IID_IMediaPosition) {
-    if (!ppv) return E_POINTER;
-    CAutoLock lock(&m_lock);
-    if (!m_pPosition) {
-      HRESULT hr = S_OK;
-      auto* seeking = new (std::nothrow) AviMuxSeeking(GetOwner(), &hr, m_inputs.front(), this);
-      if (!seeking) return E_OUTOFMEMORY;
-      seeking->NonDelegatingQueryInterface(IID_IUnknown, reinterpret_cast<void**>(&m_pPosition));
-    }
-    return m_pPosition->QueryInterface(riid, ppv);
-  }
-  return CBaseFilter::NonDelegatingQueryInterface(riid, ppv);
-}
-
-int AviMux::GetPinCount() {
-  CAutoLock lock(&m_lock);
-  return static_cast<int>(m_inputs.size()) + 1;
-}
-
-CBasePin* AviMux::GetPin(int n) {
-  CAutoLock lock(&m_lock);
-  const int inputs = static_cast<int>(m_inputs.size());
-  if (n >= 0 && n < inputs) return m_inputs[n];
-  return n == inputs ? m_pOutput : nullptr;
 }
 
 void AviMux::InputConnected() {
   CAutoLock lock(&m_lock);
-  const bool haveFree = std::any_of(m_inputs.begin(), m_inputs.end(),
-                                    [](AviMuxInputPin* pin) { return !pin->IsConnected(); });
+  const std::vector<MuxInputPin*>& inputs = InputsLocked();
+  const bool haveFree = std::any_of(inputs.begin(), inputs.end(),
+                                    [](MuxInputPin* pin) { return !pin->IsConnected(); });
   if (haveFree) return;
   HRESULT hr = S_OK;
-  const std::u16string name = InputName(m_inputs.size());
-  auto* pin = new (std::nothrow) AviMuxInputPin(this, &m_lock, &hr, name.c_str());
-  if (!pin) return;
-  m_inputs.push_back(pin);
-  IncrementPinVersion();
+  const std::u16string name = InputName(inputs.size());
+  AddInput(new (std::nothrow) AviMuxInputPin(this, &m_lock, &hr, name.c_str()));
 }
 
-HRESULT AviMux::Pause() {
-  CAutoLock lock(&m_lock);
-  if (IsStopped()) {
-    std::lock_guard guard(m_muxLock);
-    m_writer.Reset();
-    m_states.clear();
-    m_error = S_OK;
-    for (AviMuxInputPin* pin : m_inputs) {
-      if (!pin->IsConnected()) continue;
-      const int stream = m_writer.AddStream(pin->CurrentMediaType());
-      if (stream < 0) return VFW_E_TYPE_NOT_ACCEPTED;
-      m_states.push_back(InputState{pin, stream, false, 0});
-    }
+HRESULT AviMux::PrepareLocked() {
+  m_writer.Reset();
+  m_states.clear();
+  for (MuxInputPin* pin : InputsLocked()) {
+    if (!pin->IsConnected()) continue;
+    const int stream = m_writer.AddStream(pin->CurrentMediaType());
+    if (stream < 0) return VFW_E_TYPE_NOT_ACCEPTED;
+    m_states.push_back(InputState{pin, stream, false, 0});
   }
-  return CBaseFilter::Pause();
+  return S_OK;
 }
 
-HRESULT AviMux::Stop() {
-  CAutoLock lock(&m_lock);
-  if (!IsStopped() && m_pOutput->IsConnected()) {
-    // Finish what was muxed while the output can still deliver; a run that muxed nothing still
-    // leaves a valid (empty) file.
-    std::lock_guard guard(m_muxLock);
-    if (SUCCEEDED(m_error) && !m_states.empty() && !m_writer.Begun()) BeginLocked();
-    if (m_writer.Begun() && !m_writer.Finished()) FinishLocked();
-  }
-  return CBaseFilter::Stop();
+void AviMux::ConcludeLocked() {
+  // A run that muxed nothing still leaves a valid (empty) file.
+  if (SUCCEEDED(m_error) && !m_states.empty() && !m_writer.Begun()) BeginLocked();
+  if (m_writer.Begun() && !m_writer.Finished()) FinishLocked();
 }
 
 REFERENCE_TIME AviMux::MuxedTime() {
@@ -137,7 +72,7 @@ REFERENCE_TIME AviMux::MuxedTime() {
   return leastActive == INT64_MAX ? furthest : leastActive;
 }
 
-AviMux::InputState* AviMux::StateOfLocked(AviMuxInputPin* pin) {
+AviMux::InputState* AviMux::StateOfLocked(MuxInputPin* pin) {
   for (InputState& state : m_states) {
     if (state.pin == pin) return &state;
   }
@@ -146,25 +81,15 @@ AviMux::InputState* AviMux::StateOfLocked(AviMuxInputPin* pin) {
 
 HRESULT AviMux::BeginLocked() {
   const HRESULT hr = m_writer.Begin();
-  if (FAILED(hr)) {
-    m_error = hr;
-    OutputDebugStringA("AVI Mux: the AVI header could not be written\n");
-    NotifyEvent(EC_ERRORABORT, hr, 0);
-  }
-  return hr;
+  return FAILED(hr) ? FailLocked(hr, "AVI Mux: the AVI header could not be written\n") : hr;
 }
 
 HRESULT AviMux::FinishLocked() {
   const HRESULT hr = m_writer.Finish();
-  if (FAILED(hr)) {
-    m_error = hr;
-    OutputDebugStringA("AVI Mux: the AVI index could not be written\n");
-    NotifyEvent(EC_ERRORABORT, hr, 0);
-  }
-  return hr;
+  return FAILED(hr) ? FailLocked(hr, "AVI Mux: the AVI index could not be written\n") : hr;
 }
 
-HRESULT AviMux::Receive(AviMuxInputPin* pin, IMediaSample* sample) {
+HRESULT AviMux::Receive(MuxInputPin* pin, IMediaSample* sample) {
   std::lock_guard guard(m_muxLock);
   if (FAILED(m_error)) return m_error;
   InputState* state = StateOfLocked(pin);
@@ -177,16 +102,12 @@ HRESULT AviMux::Receive(AviMuxInputPin* pin, IMediaSample* sample) {
   const bool timed = SUCCEEDED(sample->GetTime(&start, &stop));
   const HRESULT hr = m_writer.WritePacket(state->stream, data, sample->GetActualDataLength(),
                                           timed ? start : -1, sample->IsSyncPoint() == S_OK);
-  if (FAILED(hr)) {
-    m_error = hr;
-    NotifyEvent(EC_ERRORABORT, hr, 0);
-    return hr;
-  }
+  if (FAILED(hr)) return FailLocked(hr, "AVI Mux: a chunk could not be written\n");
   if (timed) state->reached = std::max(state->reached, std::max(start, stop));
   return S_OK;
 }
 
-HRESULT AviMux::EndOfStream(AviMuxInputPin* pin) {
+HRESULT AviMux::EndOfStream(MuxInputPin* pin) {
   {
     std::lock_guard guard(m_muxLock);
     InputState* state = StateOfLocked(pin);
@@ -201,9 +122,5 @@ HRESULT AviMux::EndOfStream(AviMuxInputPin* pin) {
     // graph, and an end of stream would have the sink report completion after it.
     if (FAILED(m_error)) return m_error;
   }
-  return m_pOutput->DeliverEndOfStream();
-}
-
-HRESULT AviMux::WriteAt(int64_t position, const uint8_t* data, int length) {
-  return DeliverBytesAt(*m_pOutput, position, data, length);
+  return Output()->DeliverEndOfStream();
 }

@@ -18,64 +18,40 @@
 // the first input; the current position is the time muxed so far (the least advanced input that
 // has not ended, or the furthest once all have ended).
 //
-// Locks: m_lock is the filter lock; m_muxLock (after m_lock) guards the writer and the stream
-// state and is held while bytes are delivered downstream.
+// Locks: those of MuxFilter.h.
 #pragma once
 
-#include <mutex>
 #include <vector>
 
 #include "AviMuxWriter.h"
-#include "Filter.h"
+#include "MuxFilter.h"
 
-class AviMuxInputPin;
-class AviMuxOutputPin;
-
-class AviMux final : public CBaseFilter, private AviByteSink {
+class AviMux final : public MuxFilter {
  public:
   explicit AviMux(IUnknown* outer);
-  ~AviMux() override;
   static CUnknown* CreateInstance(IUnknown* outer, HRESULT* phr);
 
-  DECLARE_IUNKNOWN
-  HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
-
-  // Inputs first, then the output.
-  int GetPinCount() override;
-  CBasePin* GetPin(int n) override;
-
-  HRESULT Pause() override;
-  HRESULT Stop() override;
-
-  // The time muxed so far (100 ns units).
-  REFERENCE_TIME MuxedTime();
+  REFERENCE_TIME MuxedTime() override;
 
   // From the pins.
   void InputConnected();
-  HRESULT Receive(AviMuxInputPin* pin, IMediaSample* sample);
-  HRESULT EndOfStream(AviMuxInputPin* pin);
+  HRESULT Receive(MuxInputPin* pin, IMediaSample* sample) override;
+  HRESULT EndOfStream(MuxInputPin* pin) override;
 
  private:
   struct InputState {
-    AviMuxInputPin* pin;
+    MuxInputPin* pin;
     int stream;                 // writer stream, -1 while not connected at the start
     bool ended;
     REFERENCE_TIME reached;     // end time of the last sample muxed
   };
 
-  HRESULT WriteAt(int64_t position, const uint8_t* data, int length) override;
+  HRESULT PrepareLocked() override;
+  void ConcludeLocked() override;
   HRESULT BeginLocked();
   HRESULT FinishLocked();
-  InputState* StateOfLocked(AviMuxInputPin* pin);
+  InputState* StateOfLocked(MuxInputPin* pin);
 
-  CCritSec m_lock;  // the filter lock
-  // Pins: created under m_lock, never removed before the filter goes.
-  std::vector<AviMuxInputPin*> m_inputs;
-  AviMuxOutputPin* m_pOutput = nullptr;
-  IUnknown* m_pPosition = nullptr;  // the seeking object's inner unknown; made under m_lock
-
-  std::mutex m_muxLock;
   AviMuxWriter m_writer{this};        // guarded by m_muxLock
   std::vector<InputState> m_states;   // guarded by m_muxLock; one per input at the start
-  HRESULT m_error = S_OK;             // guarded by m_muxLock: the first streaming failure
 };

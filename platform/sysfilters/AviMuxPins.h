@@ -1,36 +1,19 @@
-// The pins of the AVI multiplexer (AviMux.h).
+// The input pins of the AVI multiplexer (AviMux.h); the output is the shared MuxOutputPin.
 #pragma once
 
-#include "Filter.h"
+#include "MuxPins.h"
 
 class AviMux;
 
-class AviMuxInputPin final : public CBaseInputPin {
+class AviMuxInputPin final : public MuxInputPin {
  public:
   AviMuxInputPin(AviMux* mux, CCritSec* lock, HRESULT* phr, LPCWSTR name);
 
   // Types an AVI file can hold (AviStreamFormat.h).
   HRESULT CheckMediaType(const CMediaType* pmt) override;
+  // A connected input makes the next free one.
   HRESULT CompleteConnect(IPin* pReceivePin) override;
-  HRESULT Receive(IMediaSample* pSample) override;
-  HRESULT EndOfStream() override;
 
  private:
-  AviMux* const m_pMux;
-};
-
-class AviMuxOutputPin final : public CBaseOutputPin {
- public:
-  AviMuxOutputPin(AviMux* mux, CCritSec* lock, HRESULT* phr);
-
-  // IMediaSeeking is the filter's, so the sink downstream can ask it through its pass-through.
-  HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
-
-  // One type: an AVI byte stream.
-  HRESULT CheckMediaType(const CMediaType* pmt) override;
-  HRESULT GetMediaType(int position, CMediaType* pmt) override;
-  HRESULT DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProp) override;
-
- private:
-  AviMux* const m_pMux;
+  AviMux* const m_pAviMux;
 };

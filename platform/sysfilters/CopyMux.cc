@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <new>
 
-#include "ByteDelivery.h"
 #include "CopyMuxIds.h"
 #include "CopyMuxPins.h"
 #include "DebugOutput.h"
-#include "Seeking.h"
 #include "recorder/RecorderMediaTypes.h"
 
 extern "C" {
@@ -21,48 +19,28 @@ constexpr int64_t kUnitsPerSecond = 10'000'000;
 // older blocks are dropped (they would fall before the key frame anyway).
 constexpr size_t kMaxPendingPackets = 1500;
 
-// The time muxed so far as the seeking position; everything else goes upstream.
-class CopyMuxSeeking final : public CPosPassThru {
- public:
-  CopyMuxSeeking(IUnknown* outer, HRESULT* phr, IPin* input, CopyMux* mux)
-      : CPosPassThru("Copy mux seeking", outer, phr, input), m_pMux(mux) {}
-
- protected:
-  HRESULT GetMediaTime(LONGLONG* pStartTime, LONGLONG* pEndTime) override {
-    *pStartTime = m_pMux->MuxedTime();
-    if (pEndTime) *pEndTime = *pStartTime;
-    return S_OK;
-  }
-
- private:
-  CopyMux* const m_pMux;
-};
-
 int64_t ToRate(REFERENCE_TIME time, int rate) { return av_rescale(time, rate, kUnitsPerSecond); }
+
+constexpr char16_t kOutputName[] = u"Out";
+const MuxOutputInfo kOutput{"Copy mux output", kOutputName, &GUID_NULL};
 
 }  // namespace
 
 CopyMux::CopyMux(IUnknown* outer, CopyContainer container)
-    : CBaseFilter(container == CopyContainer::Mp4 ? "MP4 Mux" : "Matroska Mux", outer, &m_lock,
-                  container == CopyContainer::Mp4 ? CLSID_Mp4Mux : CLSID_MatroskaMux),
+    : MuxFilter(container == CopyContainer::Mp4 ? "MP4 Mux" : "Matroska Mux", outer,
+                container == CopyContainer::Mp4 ? CLSID_Mp4Mux : CLSID_MatroskaMux, kOutput),
       m_container(container) {
   HRESULT hr = S_OK;
   m_pVideo = new (std::nothrow) CopyMuxInputPin(this, &m_lock, &hr, CopyPinKind::Video);
+  if (!AddInput(m_pVideo)) return;
   m_pAudio = new (std::nothrow) CopyMuxInputPin(this, &m_lock, &hr, CopyPinKind::Audio);
-  m_pOutput = new (std::nothrow) CopyMuxOutputPin(this, &m_lock, &hr);
-}
-
-CopyMux::~CopyMux() {
-  if (m_pPosition) m_pPosition->Release();
-  delete m_pVideo;
-  delete m_pAudio;
-  delete m_pOutput;
+  AddInput(m_pAudio);
 }
 
 namespace {
 CUnknown* Create(IUnknown* outer, HRESULT* phr, CopyContainer container) {
   auto* mux = new (std::nothrow) CopyMux(outer, container);
-  if (!mux || !mux->GetPin(0) || !mux->GetPin(1) || !mux->GetPin(2)) *phr = E_OUTOFMEMORY;
+  if (mux && !mux->HasPins(2)) *phr = E_OUTOFMEMORY;
   return mux;
 }
 }  // namespace
@@ -75,40 +53,6 @@ CUnknown* CopyMux::CreateMatroska(IUnknown* outer, HRESULT* phr) {
   return Create(outer, phr, CopyContainer::Matroska);
 }
 
-HRESULT CopyMux::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
-  if (riid == IID_IMediaSeeking || riid == IID_IMediaPosition) {
-    if (!ppv) return E_POINTER;
-    CAutoLock lock(&m_lock);
-    if (!m_pPosition) {
-      HRESULT hr = S_OK;
-      auto* seeking = new (std::nothrow) CopyMuxSeeking(GetOwner(), &hr, m_pVideo, this);
-      if (!seeking) return E_OUTOFMEMORY;
-      seeking->NonDelegatingQueryInterface(IID_IUnknown, reinterpret_cast<void**>(&m_pPosition));
-    }
-    return m_pPosition->QueryInterface(riid, ppv);
-  }
-  return CBaseFilter::NonDelegatingQueryInterface(riid, ppv);
-}
-
-CBasePin* CopyMux::GetPin(int n) {
-  switch (n) {
-    case 0: return m_pVideo;
-    case 1: return m_pAudio;
-    case 2: return m_pOutput;
-    default: return nullptr;
-  }
-}
-
-HRESULT CopyMux::Pause() {
-  CAutoLock lock(&m_lock);
-  if (IsStopped()) {
-    std::lock_guard guard(m_muxLock);
-    const HRESULT hr = PrepareLocked();
-    if (FAILED(hr)) return hr;
-  }
-  return CBaseFilter::Pause();
-}
-
 HRESULT CopyMux::PrepareLocked() {
   m_writer.Reset();
   m_video = InputState{};
@@ -116,7 +60,6 @@ HRESULT CopyMux::PrepareLocked() {
   m_origin = -1;
   m_audioStart = -1;
   m_pending.clear();
-  m_error = S_OK;
   m_video.connected = SUCCEEDED(m_pVideo->Describe(m_video.format));
   m_audio.connected = SUCCEEDED(m_pAudio->Describe(m_audio.format));
   if (!m_video.connected && !m_audio.connected) return VFW_E_NOT_CONNECTED;
@@ -125,14 +68,8 @@ HRESULT CopyMux::PrepareLocked() {
   return S_OK;
 }
 
-HRESULT CopyMux::Stop() {
-  CAutoLock lock(&m_lock);
-  if (!IsStopped() && m_pOutput->IsConnected()) {
-    // Finish what was muxed while the output can still deliver.
-    std::lock_guard guard(m_muxLock);
-    if (SUCCEEDED(m_error) && !m_writer.Finished()) FinishLocked();
-  }
-  return CBaseFilter::Stop();
+void CopyMux::ConcludeLocked() {
+  if (SUCCEEDED(m_error) && !m_writer.Finished()) FinishLocked();
 }
 
 REFERENCE_TIME CopyMux::MuxedTime() {
@@ -147,14 +84,7 @@ REFERENCE_TIME CopyMux::MuxedTime() {
   return leastActive == INT64_MAX ? furthest : leastActive;
 }
 
-HRESULT CopyMux::Fail(HRESULT hr, const char* what) {
-  m_error = hr;
-  OutputDebugStringA(what);
-  NotifyEvent(EC_ERRORABORT, hr, 0);
-  return hr;
-}
-
-HRESULT CopyMux::Receive(CopyMuxInputPin* pin, IMediaSample* sample) {
+HRESULT CopyMux::Receive(MuxInputPin* pin, IMediaSample* sample) {
   std::lock_guard guard(m_muxLock);
   if (FAILED(m_error)) return m_error;
   InputState& state = pin == m_pVideo ? m_video : m_audio;
@@ -166,7 +96,7 @@ HRESULT CopyMux::Receive(CopyMuxInputPin* pin, IMediaSample* sample) {
   state.reached = std::max(state.reached, std::max(start, stop));
   const HRESULT hr = pin == m_pVideo ? ReceiveVideoLocked(sample, start, stop)
                                      : ReceiveAudioLocked(sample, start);
-  return FAILED(hr) ? Fail(hr, "Copy mux: a packet could not be written\n") : S_OK;
+  return FAILED(hr) ? FailLocked(hr, "Copy mux: a packet could not be written\n") : S_OK;
 }
 
 HRESULT CopyMux::ReceiveVideoLocked(IMediaSample* sample, REFERENCE_TIME start, REFERENCE_TIME stop) {
@@ -283,7 +213,7 @@ HRESULT CopyMux::FinishLocked() {
   return hr;
 }
 
-HRESULT CopyMux::EndOfStream(CopyMuxInputPin* pin) {
+HRESULT CopyMux::EndOfStream(MuxInputPin* pin) {
   {
     std::lock_guard guard(m_muxLock);
     InputState& state = pin == m_pVideo ? m_video : m_audio;
@@ -293,9 +223,5 @@ HRESULT CopyMux::EndOfStream(CopyMuxInputPin* pin) {
     if (!allEnded || m_writer.Finished()) return S_OK;
     if (SUCCEEDED(m_error) && FAILED(FinishLocked())) NotifyEvent(EC_ERRORABORT, m_error, 0);
   }
-  return m_pOutput->DeliverEndOfStream();
-}
-
-HRESULT CopyMux::WriteAt(int64_t position, const uint8_t* data, int length) {
-  return DeliverBytesAt(*m_pOutput, position, data, length);
+  return Output()->DeliverEndOfStream();
 }

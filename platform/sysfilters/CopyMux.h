@@ -18,44 +18,31 @@
 // IMediaSeeking (on the filter and the output pin): duration and seeking go upstream through
 // the video input; the current position is the time muxed so far.
 //
-// Locks: m_lock is the filter lock; m_muxLock (after m_lock) guards the writer, the encoder
-// and the stream state and is held while bytes are delivered downstream.
+// Locks: those of MuxFilter.h; m_muxLock also guards the encoder.
 #pragma once
 
-#include <mutex>
 #include <vector>
 
 #include "AacEncoder.h"
 #include "CopyMuxWriter.h"
-#include "Filter.h"
+#include "MuxFilter.h"
 
 class CopyMuxInputPin;
-class CopyMuxOutputPin;
 
-class CopyMux final : public CBaseFilter, private AviByteSink {
+class CopyMux final : public MuxFilter {
  public:
   CopyMux(IUnknown* outer, CopyContainer container);
-  ~CopyMux() override;
   static CUnknown* CreateMp4(IUnknown* outer, HRESULT* phr);
   static CUnknown* CreateMatroska(IUnknown* outer, HRESULT* phr);
 
-  DECLARE_IUNKNOWN
-  HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
-
-  // The video input, the audio input, then the output.
-  int GetPinCount() override { return 3; }
-  CBasePin* GetPin(int n) override;
-
-  HRESULT Pause() override;
-  HRESULT Stop() override;
-
+  // Pins: the video input, the audio input, then the output.
   CopyContainer Container() const { return m_container; }
   // The time muxed so far (100 ns units, source time).
-  REFERENCE_TIME MuxedTime();
+  REFERENCE_TIME MuxedTime() override;
 
   // From the pins.
-  HRESULT Receive(CopyMuxInputPin* pin, IMediaSample* sample);
-  HRESULT EndOfStream(CopyMuxInputPin* pin);
+  HRESULT Receive(MuxInputPin* pin, IMediaSample* sample) override;
+  HRESULT EndOfStream(MuxInputPin* pin) override;
 
  private:
   struct InputState {
@@ -66,23 +53,19 @@ class CopyMux final : public CBaseFilter, private AviByteSink {
     REFERENCE_TIME reached = 0;  // end time of the last sample taken
   };
 
-  HRESULT WriteAt(int64_t position, const uint8_t* data, int length) override;
-  HRESULT PrepareLocked();
+  HRESULT PrepareLocked() override;
+  void ConcludeLocked() override;
   HRESULT ReceiveVideoLocked(IMediaSample* sample, REFERENCE_TIME start, REFERENCE_TIME stop);
   HRESULT ReceiveAudioLocked(IMediaSample* sample, REFERENCE_TIME start);
   HRESULT BeginLocked(std::span<const uint8_t> videoConfig);
   HRESULT WriteAudioLocked(std::vector<EncodedPacket>& packets);
   HRESULT FinishLocked();
-  HRESULT Fail(HRESULT hr, const char* what);
 
   const CopyContainer m_container;
-  CCritSec m_lock;  // the filter lock
+  // The inputs, owned by the base.
   CopyMuxInputPin* m_pVideo = nullptr;
   CopyMuxInputPin* m_pAudio = nullptr;
-  CopyMuxOutputPin* m_pOutput = nullptr;
-  IUnknown* m_pPosition = nullptr;  // the seeking object's inner unknown; made under m_lock
 
-  std::mutex m_muxLock;
   // Everything below is guarded by m_muxLock.
   CopyMuxWriter m_writer{this, m_container};
   AacEncoder m_aac;
@@ -94,5 +77,4 @@ class CopyMux final : public CBaseFilter, private AviByteSink {
   // Source time of the first sound taken; sound packet times count from it.
   REFERENCE_TIME m_audioStart = -1;
   std::vector<EncodedPacket> m_pending;  // sound held until the origin is known
-  HRESULT m_error = S_OK;                // the first streaming failure
 };
