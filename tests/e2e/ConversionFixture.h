@@ -31,6 +31,9 @@ class ConversionFixture : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
+  // The private registry's folder (the database and its log).
+  static const std::filesystem::path& RegistryFolder() { return registry_->folder(); }
+
   std::filesystem::path dir_;
 
  private:

@@ -9,10 +9,9 @@
 #include <fstream>
 #include <iostream>
 
+#include "ConversionFixture.h"
 #include "MediaProbe.h"
-#include "RecastRun.h"
 #include "Recording.h"
-#include "ScopedTestRegistry.h"
 
 namespace {
 
@@ -41,26 +40,8 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
-class ConvertBatch : public ::testing::Test {
+class ConvertBatch : public ConversionFixture {
  protected:
-  static void SetUpTestSuite() {
-    registry_ = new ScopedTestRegistry;
-    for (const char* module : {RECORDER_FILTERS_MODULE, SYSFILTERS_MODULE, FFDSHOW_MODULE, WMSINK_MODULE}) {
-      const ProcessResult run = RunProcess({REGSVR_BINARY, module}, registry_->folder());
-      ASSERT_EQ(0, run.status) << module << ": " << run.err;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete registry_;
-    registry_ = nullptr;
-  }
-  void SetUp() override {
-    char pattern[] = "/tmp/recast_convert_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   recgen::RecordingSummary Write(const fs::path& path, const Case& c, int seconds = kSeconds) {
     recgen::Options options;
     options.codec = c.codec;
@@ -79,9 +60,6 @@ class ConvertBatch : public ::testing::Test {
     args.insert(args.begin(), {RECAST_BINARY, "--batch"});
     return RunProcess(args, dir_, options);
   }
-
-  static inline ScopedTestRegistry* registry_ = nullptr;
-  fs::path dir_;
 };
 
 const Case kCif{"cif", recgen::VideoCodec::H264, 352, 288, 25, false, 0x1011, "wmv", {}};
@@ -275,7 +253,7 @@ TEST_P(ConvertFailures, FullDiskEndsTheJobWithConvertError) {
   // Room for the registry's log to grow a little (the AVI settings are stored) and for the
   // small file's output, none for the large one's.
   uintmax_t largest = 0;
-  for (const fs::directory_entry& entry : fs::directory_iterator(registry_->folder()))
+  for (const fs::directory_entry& entry : fs::directory_iterator(RegistryFolder()))
     if (entry.is_regular_file()) largest = std::max(largest, entry.file_size());
   ProcessOptions limited;
   limited.fileSizeBlocks = static_cast<int>((largest + kRegistryGrowthBytes) / kShellBlockBytes);
