@@ -130,8 +130,10 @@ HRESULT StreamOutputPin::SessionHeader(uint8_t* destination) {
   return holder_.GetHeader(destination);
 }
 
+// Nothing queued answers NETSRC_S_NODATA, a success code: the base loop then calls WaitForData.
 HRESULT StreamOutputPin::FillBuffer(IMediaSample* sample) {
   CAutoLock lock(&m_cSharedState);
+  holder_.BeforeFill();
   return holder_.FillBuffer(sample);
 }
 
@@ -151,52 +153,14 @@ HRESULT StreamOutputPin::OnThreadStartPlay() {
   return S_OK;
 }
 
-HRESULT StreamOutputPin::DoBufferProcessingLoop() {
-  OnThreadStartPlay();
-  Command command;
-  do {
-    while (!CheckRequest(&command)) {
-      IMediaSample* sample = nullptr;
-      if (FAILED(GetDeliveryBuffer(&sample, nullptr, nullptr, 0))) {
-        Sleep(kRetryMs);
-        continue;
-      }
-      {
-        CAutoLock lock(&m_cSharedState);
-        holder_.BeforeFill();
-      }
-      const HRESULT hr = FillBuffer(sample);
-      if (hr == S_OK) {
-        const HRESULT delivered = Deliver(sample);
-        sample->Release();
-        if (delivered != S_OK) return S_OK;
-      } else if (hr == S_FALSE) {
-        sample->Release();
-        DeliverEndOfStream();
-        return S_OK;
-      } else if (hr == NETSRC_S_NODATA) {
-        sample->Release();
-        {
-          CAutoLock lock(&m_cSharedState);
-          holder_.AfterNoData();
-        }
-        // Sleep until data is queued or a state change comes; poll while one is on its way.
-        if (commandComing_) Sleep(kRetryMs);
-        else holder_.WaitForData(kDataWait);
-      } else {
-        sample->Release();
-        DeliverEndOfStream();
-        m_pFilter->NotifyEvent(EC_ERRORABORT, hr, 0);
-        return hr;
-      }
-    }
-    if (command == CMD_RUN || command == CMD_PAUSE) {
-      Reply(S_OK);
-    } else if (command != CMD_STOP) {
-      Reply(static_cast<DWORD>(E_UNEXPECTED));
-    }
-  } while (command != CMD_STOP);
-  return S_FALSE;
+void StreamOutputPin::WaitForData() {
+  {
+    CAutoLock lock(&m_cSharedState);
+    holder_.AfterNoData();
+  }
+  // Sleep until data is queued or a state change comes; poll while one is on its way.
+  if (commandComing_) Sleep(kRetryMs);
+  else holder_.WaitForData(kDataWait);
 }
 
 HRESULT StreamOutputPin::ChangeStart() {

@@ -53,7 +53,7 @@ class StreamOutputPin final : public CSourceStream, public SessionPin {
  protected:
   HRESULT FillBuffer(IMediaSample* sample) override;
   HRESULT OnThreadStartPlay() override;
-  HRESULT DoBufferProcessingLoop() override;
+  void WaitForData() override;
 
  private:
   NetSourceFilter* const source_;

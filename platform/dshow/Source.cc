@@ -4,7 +4,8 @@
 
 namespace {
 
-// Pause between retries when no buffer could be had (the allocator is being decommitted).
+// Pause between retries when no buffer could be had (the allocator is being decommitted) or
+// the source had no data yet.
 constexpr DWORD kBufferRetryMs = 1;
 
 }  // namespace
@@ -146,6 +147,8 @@ DWORD CSourceStream::ThreadProc() {
   return FAILED(hr) ? 1 : 0;
 }
 
+void CSourceStream::WaitForData() { Sleep(kBufferRetryMs); }
+
 HRESULT CSourceStream::DoBufferProcessingLoop() {
   OnThreadStartPlay();
   Command command;
@@ -167,6 +170,9 @@ HRESULT CSourceStream::DoBufferProcessingLoop() {
         sample->Release();
         DeliverEndOfStream();
         return S_OK;
+      } else if (SUCCEEDED(hr)) {
+        sample->Release();
+        WaitForData();
       } else {
         sample->Release();
         DeliverEndOfStream();

@@ -6,12 +6,15 @@
 //                  it; create the streams in the constructor (each adds itself). May override
 //                  Stop/Pause/Run (call the base) and add interfaces (IFileSourceFilter ...).
 //   CSourceStream  an output pin with a streaming thread. Must override FillBuffer (fill one
-//                  sample: S_OK delivers it, S_FALSE ends the stream with end-of-stream, a
-//                  failure ends it with end-of-stream and EC_ERRORABORT), DecideBufferSize and
-//                  GetMediaType (one type: GetMediaType(CMediaType*); several: the positional
-//                  form and CheckMediaType). May override OnThreadCreate, OnThreadDestroy,
-//                  OnThreadStartPlay (before each run of the loop, e.g. DeliverNewSegment) and
-//                  DoBufferProcessingLoop (the whole push loop, for sources that pace or poll
+//                  sample: S_OK delivers it, S_FALSE ends the stream with end-of-stream, any
+//                  other success code says nothing is there yet (the sample goes back and
+//                  WaitForData runs before the next try), a failure ends the stream with
+//                  end-of-stream and EC_ERRORABORT), DecideBufferSize and GetMediaType (one
+//                  type: GetMediaType(CMediaType*); several: the positional form and
+//                  CheckMediaType). May override OnThreadCreate, OnThreadDestroy,
+//                  OnThreadStartPlay (before each run of the loop, e.g. DeliverNewSegment),
+//                  WaitForData (for sources fed from elsewhere, e.g. the network) and
+//                  DoBufferProcessingLoop (the whole push loop, for sources that pace
 //                  differently; it must leave on CMD_STOP and Reply to every other command).
 //
 // Thread: Pause from Stopped commits the allocator, starts the thread (CMD_INIT runs
@@ -76,6 +79,10 @@ class CSourceStream : public CAMThread, public CBaseOutputPin {
   virtual HRESULT OnThreadCreate() { return S_OK; }
   virtual HRESULT OnThreadDestroy() { return S_OK; }
   virtual HRESULT OnThreadStartPlay() { return S_OK; }
+  // After FillBuffer found nothing to deliver: waits until data may be there. It must return
+  // soon after a command is sent, since the loop looks for commands only between fills. The
+  // base sleeps 1 ms.
+  virtual void WaitForData();
   // Gets, fills and delivers samples until a command arrives (Run and Pause are answered and
   // the loop goes on; Stop ends it) or the stream ends. A failed GetDeliveryBuffer (allocator
   // decommitted on the way to Stop) is retried after 1 ms.

@@ -436,35 +436,86 @@ class PollingStream : public NumberStream {
   }
 };
 
-class PollingSource : public CSource {
+// A stream that keeps the base push loop and says when nothing is queued yet, as a source fed
+// from elsewhere does.
+class WaitingStream : public NumberStream {
  public:
-  PollingSource() : CSource("PollingSource", nullptr, CLSID_TestSource) {
-    HRESULT hr = S_OK;
-    stream = new PollingStream(this, &hr);
+  // Any success code but S_OK and S_FALSE means "nothing yet".
+  static constexpr HRESULT kNothingYet = 0x1111;
+
+  WaitingStream(CSource* filter, HRESULT* phr) : NumberStream(filter, phr, {}) {}
+  std::atomic<int> queued{0};
+  std::atomic<int> waits{0};
+
+ protected:
+  HRESULT FillBuffer(IMediaSample* sample) override {
+    if (queued == 0) return kNothingYet;
+    --queued;
+    return NumberStream::FillBuffer(sample);
   }
-  PollingStream* stream;
+  void WaitForData() override {
+    ++waits;
+    Sleep(1);
+  }
 };
 
-TEST_F(PipelineTest, AReplacedStreamingLoopDeliversAndStops) {
-  auto* source = new PollingSource;
+template <class Stream>
+class QueueSource : public CSource {
+ public:
+  QueueSource() : CSource("QueueSource", nullptr, CLSID_TestSource) {
+    HRESULT hr = S_OK;
+    stream = new Stream(this, &hr);
+  }
+  Stream* stream;
+};
+
+// Runs a queue-fed source into a sink, both in `graph`: nothing arrives while nothing is queued
+// (`idle` waits for that state), two queued samples arrive, and the stream stops on request.
+template <class Stream>
+void DeliverTwoQueued(TestGraph& graph, const std::function<void(Stream&)>& idle) {
+  auto* source = new QueueSource<Stream>;
   auto* sink = new CollectingSink;
   ComPtr<IBaseFilter> sourceRef = Hold(source);
   ComPtr<IBaseFilter> sinkRef = Hold(sink);
+  sourceRef->JoinFilterGraph(&graph, u"source");
+  sinkRef->JoinFilterGraph(&graph, u"sink");
   IPin* out = source->stream;
   ASSERT_EQ(out->Connect(sink->Input(), nullptr), S_OK);
   ASSERT_EQ(sink->Run(0), S_OK);
   ASSERT_EQ(source->Run(0), S_OK);
-  std::this_thread::sleep_for(10ms);
+  idle(*source->stream);
   EXPECT_TRUE(sink->Samples().empty()) << "nothing queued, nothing delivered";
   source->stream->queued = 2;
   EXPECT_TRUE(sink->WaitForCount(2));
-  MustReturn("stop of a polling stream", [&] {
+  MustReturn("stop of a queue-fed stream", [&] {
     sink->Stop();
     source->Stop();
   });
   EXPECT_EQ(sink->Samples().size(), 2u);
   out->Disconnect();
   sink->Input()->Disconnect();
+  sourceRef->JoinFilterGraph(nullptr, nullptr);
+  sinkRef->JoinFilterGraph(nullptr, nullptr);
+}
+
+TEST_F(PipelineTest, AReplacedStreamingLoopDeliversAndStops) {
+  TestGraph graph;
+  DeliverTwoQueued<PollingStream>(graph, [](PollingStream&) {
+    std::this_thread::sleep_for(10ms);
+  });
+}
+
+TEST_F(PipelineTest, NothingYetFromFillBufferWaitsAndKeepsTheStreamGoing) {
+  TestGraph graph;
+  DeliverTwoQueued<WaitingStream>(graph, [](WaitingStream& stream) {
+    const auto deadline = std::chrono::steady_clock::now() + kWait;
+    while (stream.waits < 3 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(1ms);
+    EXPECT_GE(stream.waits, 3);
+  });
+  // Waiting is neither an end of stream (the sink's EC_COMPLETE) nor a failure.
+  EXPECT_EQ(graph.Count(EC_ERRORABORT), 0);
+  EXPECT_EQ(graph.Count(EC_COMPLETE), 0);
 }
 
 }  // namespace
