@@ -241,8 +241,23 @@ void RegistryTxn::DeleteTree(KeyId id, bool keep_key) {
 }
 
 RegistryStore& RegistryStore::Instance() {
-  static RegistryStore store;
-  return store;
+  // Never destroyed: code running in static destructors may still use the registry, and the
+  // connection is closed at exit (CloseAtExit) instead.
+  static RegistryStore* const store = [] {
+    auto* made = new RegistryStore;
+    std::atexit(&RegistryStore::CloseAtExit);
+    return made;
+  }();
+  return *store;
+}
+
+void RegistryStore::CloseAtExit() {
+  RegistryStore& store = Instance();
+  std::lock_guard lock(store.mutex_);
+  // Closing the last connection to the file checkpoints the log into the database and removes
+  // it; a process that never closes leaves every write it made in the log. A forked child's
+  // inherited connection is its parent's to close.
+  if (store.owner_pid_ == ::getpid()) store.Disconnect();
 }
 
 std::string RegistryStore::Path() {

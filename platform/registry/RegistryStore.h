@@ -88,6 +88,7 @@ class RegistryStore {
 
  private:
   enum class Mode { kRead, kWrite };
+  static void CloseAtExit();
   LONG Run(Mode mode, const std::function<LONG(RegistryTxn&)>& body);
   LONG RunOnce(Mode mode, const std::function<LONG(RegistryTxn&)>& body);
   LONG Connect(Mode mode);

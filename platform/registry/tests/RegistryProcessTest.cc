@@ -4,6 +4,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -53,6 +54,20 @@ TEST_F(RegistryProcessTest, ValuesWrittenByAnotherProcessReadBackExactly) {
     EXPECT_EQ(values[i].type, expected[i].type) << values[i].name;
     EXPECT_EQ(values[i].data, expected[i].data) << values[i].name;
   }
+}
+
+// A process that ends leaves its writes in the database itself, not in a log that grows with
+// every run.
+TEST_F(RegistryProcessTest, WritesReachTheDatabaseFileWhenTheLastProcessEnds) {
+  constexpr int kValues = 200;
+  ASSERT_EQ(RunChild({"many", "v", std::to_string(kValues)}), 0);
+  const std::filesystem::path database = registry_.folder() / "registry.db";
+  const std::filesystem::path log = database.string() + "-wal";
+  std::error_code missing;
+  const uintmax_t logSize = std::filesystem::file_size(log, missing);
+  EXPECT_TRUE(missing || logSize == 0) << logSize << " bytes left in the log";
+  ASSERT_EQ(RunChild({"many", "w", std::to_string(kValues)}), 0);
+  EXPECT_EQ(reg::SubKeyNames(HKEY_CURRENT_USER, kManyKey).size(), 2u * kValues);
 }
 
 TEST_F(RegistryProcessTest, KeyDeletedByAnotherProcessInvalidatesOpenHandle) {
