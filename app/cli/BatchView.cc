@@ -21,9 +21,16 @@ bool IsFinalStatus(std::string_view text) {
 }  // namespace
 
 std::string ProgressBar(int percent, int width) {
-  const int filled = std::clamp(percent, 0, 100) * width / 100;
-  return "[" + std::string(static_cast<size_t>(filled), '#') +
-         std::string(static_cast<size_t>(width - filled), '.') + "]";
+  // A negative width would turn into a huge cell count: it draws an empty bar instead.
+  const int cells = std::max(width, 0);
+  const int filled = std::clamp(percent, 0, 100) * cells / 100;
+  std::string bar;
+  bar.reserve(static_cast<size_t>(cells) + 2);
+  bar += '[';
+  bar.append(static_cast<size_t>(filled), '#');
+  bar.append(static_cast<size_t>(cells - filled), '.');
+  bar += ']';
+  return bar;
 }
 
 std::string ElapsedText(std::chrono::seconds elapsed) {

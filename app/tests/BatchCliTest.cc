@@ -91,6 +91,8 @@ TEST(BatchView, BarAndElapsedTime) {
   EXPECT_EQ("[..........]", ProgressBar(-3, 10));
   EXPECT_EQ("[#####.....]", ProgressBar(55, 10));
   EXPECT_EQ("[##########]", ProgressBar(250, 10));
+  EXPECT_EQ("[]", ProgressBar(50, 0));
+  EXPECT_EQ("[]", ProgressBar(50, -4));
   EXPECT_EQ("00:59", ElapsedText(std::chrono::seconds(59)));
   EXPECT_EQ("59:59", ElapsedText(std::chrono::seconds(3599)));
   EXPECT_EQ("1:01:01", ElapsedText(std::chrono::seconds(3661)));
