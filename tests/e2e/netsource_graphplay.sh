@@ -68,7 +68,8 @@ play "ntfl://$device/ch1.mp4" --seek 50
 grep -q '^Seek to 5.000 s of 10.000 s: done$' "$dir/play.txt" || fail "seek: $(cat "$dir/play.txt")"
 play "svfl://127.0.0.1:$rtsp/ch1.mp4" --seek 50
 grep -q '^Seek to 5.000 s of 10.000 s: done$' "$dir/play.txt" || fail "seek: $(cat "$dir/play.txt")"
-for url in "ntrt://$device" "Real://127.0.0.1/1/0" "svrt://127.0.0.1:$rtsp/ch1.mp4"; do
+# Schemes match without case: REAL:// finds the key registered as "Real".
+for url in "ntrt://$device" "REAL://127.0.0.1/1/0" "svrt://127.0.0.1:$rtsp/ch1.mp4"; do
   play "$url" --pause-run
 done
 for bad in "--seek 101" "--seek x" "--seek"; do

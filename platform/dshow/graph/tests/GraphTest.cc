@@ -130,6 +130,15 @@ TEST_F(GraphTest, RenderFileByScheme) {
   EXPECT_TRUE(HasFilterOfClass(graph.Get(), CLSID_GraphTestAudioRenderer));
 }
 
+// URL schemes are case-insensitive: the key registered as "gtest" serves any spelling.
+TEST_F(GraphTest, RenderFileMatchesTheSchemeWithoutCase) {
+  ASSERT_EQ(graph->RenderFile(u"GTEST://camera/video=1&audio=0", nullptr), S_OK);
+  EXPECT_TRUE(HasFilterOfClass(graph.Get(), CLSID_GraphTestSource));
+  auto second = NewGraph();
+  ASSERT_EQ(second->RenderFile(u"GTest://camera/video=1&audio=0", nullptr), S_OK);
+  EXPECT_TRUE(HasFilterOfClass(second.Get(), CLSID_GraphTestSource));
+}
+
 TEST_F(GraphTest, RenderFileByCheckBytesThenByExtension) {
   const std::string byContent = WriteFile("clip.bin", std::string(kMagic) + "video=1");
   ASSERT_EQ(graph->RenderFile(Utf8ToWide(byContent).c_str(), nullptr), S_OK);
