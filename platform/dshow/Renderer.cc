@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace {
 
@@ -10,6 +11,9 @@ constexpr char16_t kInputName[] = u"In";
 // so a clock that is moved or replaced is followed.
 constexpr REFERENCE_TIME kMaxWaitSlice = 100 * 10000;  // 100 ms in 100 ns units
 constexpr REFERENCE_TIME kUnitsPerMicrosecond = 10;
+// How long a held paused sample may take to be let go (its Receive only has to return).
+constexpr auto kReleaseHeldTimeout = std::chrono::seconds(2);
+constexpr auto kReleaseHeldPoll = std::chrono::milliseconds(1);
 
 }  // namespace
 
@@ -269,6 +273,26 @@ HRESULT CBaseRenderer::WaitForRenderTime(IMediaSample* pSample) {
   guard.unlock();
   if (clock) clock->Release();
   return result;
+}
+
+void CBaseRenderer::ReleaseHeldSample() {
+  {
+    std::lock_guard guard(m_sampleLock);
+    if (!m_bHaveSample) return;
+    m_bAbort = true;
+  }
+  m_wake.notify_all();
+  const auto deadline = std::chrono::steady_clock::now() + kReleaseHeldTimeout;
+  for (;;) {
+    {
+      std::lock_guard guard(m_sampleLock);
+      if (!m_bHaveSample || std::chrono::steady_clock::now() >= deadline) {
+        m_bAbort = false;
+        return;
+      }
+    }
+    std::this_thread::sleep_for(kReleaseHeldPoll);
+  }
 }
 
 HRESULT CBaseRenderer::EndOfStream() {

@@ -124,6 +124,10 @@ class CBaseRenderer : public CBaseFilter {
   void WakeStreaming();
   // Sends EC_COMPLETE if the stream has ended, the filter runs and it was not sent yet.
   void DeliverCompletionIfDue();
+  // Lets go of the sample a paused renderer holds: its Receive returns without rendering it
+  // (waits up to two seconds for that). For stepping, where the held sample is already shown or
+  // is not to be presented.
+  void ReleaseHeldSample();
 
   CCritSec m_InterfaceLock;  // the filter lock
   CRendererInputPin* m_pInputPin = nullptr;  // owned; created on first GetPin

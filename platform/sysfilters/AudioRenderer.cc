@@ -32,6 +32,8 @@ CUnknown* AudioRenderer::CreateInstance(IUnknown* outer, HRESULT* phr) {
 HRESULT AudioRenderer::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   if (riid == IID_IBasicAudio) return GetInterface(static_cast<IBasicAudio*>(this), ppv);
   if (riid == IID_IReferenceClock) return GetInterface(static_cast<IReferenceClock*>(this), ppv);
+  if (riid == IID_IFrameStepFollower)
+    return GetInterface(static_cast<IFrameStepFollower*>(this), ppv);
   if (riid == IID_IAMFilterMiscFlags)
     return GetInterface(static_cast<IAMFilterMiscFlags*>(this), ppv);
   if (riid == IID_IRenderStatistics) return GetInterface(static_cast<IRenderStatistics*>(this), ppv);
@@ -74,6 +76,35 @@ HRESULT AudioRenderer::Pause() {
     m_bytesRendered = 0;
   }
   return CBaseRenderer::Pause();
+}
+
+HRESULT AudioRenderer::Run(REFERENCE_TIME tStart) {
+  m_followingStep = false;
+  return CBaseRenderer::Run(tStart);
+}
+
+HRESULT AudioRenderer::Stop() {
+  m_followingStep = false;
+  return CBaseRenderer::Stop();
+}
+
+HRESULT AudioRenderer::BeginFlush() {
+  m_followingStep = false;
+  return CBaseRenderer::BeginFlush();
+}
+
+HRESULT AudioRenderer::FollowFrameStep() {
+  CAutoLock lock(&m_InterfaceLock);
+  if (m_State != State_Paused) return VFW_E_WRONG_STATE;
+  m_followingStep = true;
+  ReleaseHeldSample();
+  return S_OK;
+}
+
+HRESULT AudioRenderer::Receive(IMediaSample* pSample) {
+  if (!m_followingStep) return CBaseRenderer::Receive(pSample);
+  // Stepped past: checked like any sample, then dropped.
+  return m_pInputPin->CBaseInputPin::Receive(pSample);
 }
 
 REFERENCE_TIME AudioRenderer::DurationRendered() {

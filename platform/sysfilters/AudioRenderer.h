@@ -1,7 +1,9 @@
 // "Audio Renderer" (CLSID_AudioRender): consumes PCM at the graph clock's speed (each buffer at
 // its time, as a sound device would take it) and provides the graph's reference clock, the
 // system clock, so that video is paced against it. IBasicAudio keeps volume and balance.
-// A graph without a clock lets it consume as fast as data arrives.
+// A graph without a clock lets it consume as fast as data arrives. While the graph steps its
+// video renderer by frames, the audio renderer follows (IFrameStepFollower): it drops what
+// arrives, so the source's thread reaches the next frame.
 //
 // Locks: the base's filter lock; m_audioLock (a leaf) guards the format and volume.
 #pragma once
@@ -11,6 +13,7 @@
 
 #include "ComPtr.h"
 #include "ControlInterfaces.h"
+#include "FrameStepFollower.h"
 #include "GraphInterfaces.h"
 #include "RenderTally.h"
 #include "Renderer.h"
@@ -20,6 +23,7 @@
 class AudioRenderer final : public CBaseRenderer,
                             public IBasicAudio,
                             public IReferenceClock,
+                            public IFrameStepFollower,
                             public IAMFilterMiscFlags,
                             public IRenderStatistics {
  public:
@@ -34,6 +38,9 @@ class AudioRenderer final : public CBaseRenderer,
   HRESULT CheckMediaType(const CMediaType* pmt) override;
   HRESULT SetMediaType(const CMediaType* pmt) override;
   HRESULT DoRenderSample(IMediaSample* pSample) override;
+  // Drops the sample while following a frame step.
+  HRESULT Receive(IMediaSample* pSample) override;
+  HRESULT BeginFlush() override;
 
   RECAST_IBASICAUDIO_METHODS(RECAST_DECLARE_OVERRIDE)
 
@@ -51,8 +58,12 @@ class AudioRenderer final : public CBaseRenderer,
     return m_tally.Get(samples, firstStart, lastStart);
   }
 
-  // Starting from stopped clears the counts.
+  HRESULT FollowFrameStep() override;
+
+  // Starting from stopped clears the counts; running and stopping end following a step.
   HRESULT Pause() override;
+  HRESULT Run(REFERENCE_TIME tStart) override;
+  HRESULT Stop() override;
 
   // Bytes and buffers consumed since the last start from stopped, and their duration (100 ns
   // units).
@@ -65,6 +76,9 @@ class AudioRenderer final : public CBaseRenderer,
 
   RenderTally m_tally;
   std::atomic<LONGLONG> m_bytesRendered{0};
+  // Set under the filter lock by FollowFrameStep, cleared by Run, Stop and flushes; read by
+  // the streaming thread.
+  std::atomic<bool> m_followingStep{false};
 
   std::mutex m_audioLock;
   DWORD m_bytesPerSecond = 0;  // guarded by m_audioLock

@@ -1,9 +1,7 @@
 #include "VideoRenderer.h"
 
-#include <chrono>
 #include <cstring>
 #include <new>
-#include <thread>
 
 #include "FrameSink.h"
 #include "SysFilterIds.h"
@@ -12,9 +10,6 @@
 namespace {
 
 constexpr REFERENCE_TIME kUnitsPerMillisecond = 10000;
-// How long Step waits for the held paused sample to be let go (its Receive only has to return).
-constexpr auto kReleaseHeldTimeout = std::chrono::seconds(2);
-constexpr auto kReleaseHeldPoll = std::chrono::milliseconds(1);
 
 }  // namespace
 
@@ -133,26 +128,6 @@ void VideoRenderer::EndStepping() {
     m_stepRemaining = 0;
   }
   m_stepChanged.notify_all();
-}
-
-void VideoRenderer::ReleaseHeldSample() {
-  {
-    std::lock_guard guard(m_sampleLock);
-    if (!m_bHaveSample) return;
-    m_bAbort = true;
-  }
-  m_wake.notify_all();
-  const auto deadline = std::chrono::steady_clock::now() + kReleaseHeldTimeout;
-  for (;;) {
-    {
-      std::lock_guard guard(m_sampleLock);
-      if (!m_bHaveSample || std::chrono::steady_clock::now() >= deadline) {
-        m_bAbort = false;
-        return;
-      }
-    }
-    std::this_thread::sleep_for(kReleaseHeldPoll);
-  }
 }
 
 HRESULT VideoRenderer::BeginFlush() {

@@ -86,8 +86,6 @@ class VideoRenderer final : public CBaseRenderer,
   void EndStepping();
   // The Receive of a frame while stepping: S_FALSE when it is not stepped (go on normally).
   HRESULT ReceiveStepped(IMediaSample* pSample);
-  // Lets go of the sample the paused base renderer holds (it is already on show).
-  void ReleaseHeldSample();
   HRESULT ConnectedSize(LONG* width, LONG* height);
 
   RenderTally m_tally;

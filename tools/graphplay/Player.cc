@@ -14,6 +14,9 @@
 namespace {
 
 constexpr LONG kEventPollMs = 50;
+// How long one frame step may take before stepping is given up (a loaded machine is slow, a
+// stuck step never ends).
+constexpr auto kStepTimeout = std::chrono::seconds(10);
 constexpr double kUnitsPerSecond = 10000000.0;
 
 std::string Hex(HRESULT code) {
@@ -104,6 +107,7 @@ HRESULT GraphPlayer::Act(const PlayActions& actions, std::ostream& log) {
     control->Pause();
     std::this_thread::sleep_for(std::chrono::seconds(1));
   }
+  if (actions.stepFrames > 0) StepFrames(actions.stepFrames, log);
   if (actions.seekPercent) {
     const auto seeking = m_graph.As<IMediaSeeking>();
     LONGLONG duration = 0;
@@ -123,13 +127,36 @@ HRESULT GraphPlayer::Act(const PlayActions& actions, std::ostream& log) {
   return control->Run();
 }
 
+void GraphPlayer::StepFrames(int frames, std::ostream& log) {
+  const auto control = m_graph.As<IMediaControl>();
+  const auto events = m_graph.As<IMediaEventEx>();
+  const auto step = m_graph.As<IVideoFrameStep>();
+  control->Pause();
+  int stepped = 0;
+  while (step && stepped < frames && SUCCEEDED(step->Step(1, nullptr))) {
+    const auto deadline = std::chrono::steady_clock::now() + kStepTimeout;
+    bool completed = false;
+    while (!completed && std::chrono::steady_clock::now() < deadline) {
+      LONG code = 0;
+      LONG_PTR p1 = 0;
+      LONG_PTR p2 = 0;
+      if (events->GetEvent(&code, &p1, &p2, kEventPollMs) != S_OK) continue;
+      events->FreeEventParams(code, p1, p2);
+      completed = code == EC_STEP_COMPLETE;
+    }
+    if (!completed) break;
+    ++stepped;
+  }
+  log << "Stepped " << stepped << " of " << frames << " frames\n";
+}
+
 PlayOutcome GraphPlayer::Play(std::optional<double> seconds, const std::atomic<bool>& stop,
                               const PlayActions& actions) {
   const auto control = m_graph.As<IMediaControl>();
   const auto events = m_graph.As<IMediaEventEx>();
   if (HRESULT hr = control->Run(); FAILED(hr)) return {PlayEnd::kError, hr};
   const auto start = std::chrono::steady_clock::now();
-  bool acted = !actions.seekPercent && !actions.pauseRun;
+  bool acted = !actions.seekPercent && !actions.pauseRun && actions.stepFrames <= 0;
   PlayOutcome outcome{PlayEnd::kInterrupted, S_OK};
   while (!stop) {
     if (!acted && std::chrono::steady_clock::now() - start >= std::chrono::seconds(1)) {

@@ -17,6 +17,7 @@ enum class PlayEnd { kComplete, kTimeLimit, kInterrupted, kError };
 struct PlayActions {
   std::optional<double> seekPercent;  // pause, set the start to this share of the duration, run
   bool pauseRun = false;              // pause for one second, then run again
+  int stepFrames = 0;                 // pause, step this many frames one at a time, run again
 };
 
 struct PlayOutcome {
@@ -43,6 +44,9 @@ class GraphPlayer {
  private:
   // The seek or pause of `actions`; a description of what happened goes to `log`.
   HRESULT Act(const PlayActions& actions, std::ostream& log);
+  // Steps the paused graph one frame at a time, each step waiting for EC_STEP_COMPLETE; says
+  // how many of `frames` completed.
+  void StepFrames(int frames, std::ostream& log);
 
   ComPtr<IGraphBuilder> m_graph;
 };

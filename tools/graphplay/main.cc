@@ -1,13 +1,15 @@
 // graphplay: opens a file or URL through the filter graph manager like any player, prints the
 // graph, plays it and reports what reached each renderer.
 //
-//   graphplay [--seconds N] [--no-clock] [--seek PERCENT] [--pause-run] TARGET
+//   graphplay [--seconds N] [--no-clock] [--seek PERCENT] [--pause-run] [--step N] TARGET
 //
 // --no-clock runs the graph without a reference clock: renderers take samples as fast as the
 // filters upstream produce them, which measures the throughput of the decoding chain.
 // --seek PERCENT, one second into playback, pauses the graph, sets its start position to that
 // share of the duration and runs it again, as a player's seek bar does. --pause-run, one
-// second into playback, pauses for one second and runs again.
+// second into playback, pauses for one second and runs again. --step N, one second into
+// playback, pauses and steps N frames one at a time (each waits for the step to complete), as a
+// player's step button does, then runs again.
 //
 // Exit status: 0 when playback ended (end of stream, time limit or Ctrl-C), 1 on bad usage or
 // when the target cannot be opened, 2 when playback aborted with an error.
@@ -23,13 +25,16 @@
 
 namespace {
 
+// More steps than a test or a person would click through.
+constexpr long kMaxStepFrames = 10000;
+
 std::atomic<bool> g_stop{false};
 
 void OnInterrupt(int) { g_stop = true; }
 
 int Usage() {
   std::cerr << "usage: graphplay [--seconds N] [--no-clock] [--seek PERCENT] [--pause-run] "
-               "FILE-OR-URL\n";
+               "[--step N] FILE-OR-URL\n";
   return 1;
 }
 
@@ -57,6 +62,13 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[i], "--pause-run") == 0) {
       actions.pauseRun = true;
+      continue;
+    }
+    if (std::strcmp(argv[i], "--step") == 0 && i + 1 < argc) {
+      char* end = nullptr;
+      const long frames = std::strtol(argv[++i], &end, 10);
+      if (*end != '\0' || frames < 1 || frames > kMaxStepFrames) return Usage();
+      actions.stepFrames = static_cast<int>(frames);
       continue;
     }
     if (std::strcmp(argv[i], "--seek") == 0 && i + 1 < argc) {

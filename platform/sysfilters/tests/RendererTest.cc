@@ -134,24 +134,61 @@ TEST(VideoRendererTest, StepsOneFrameAtATimeWhilePaused) {
   EXPECT_EQ(4 + 5, chain.renderer->FramesRendered());  // the first held frame was the still
 }
 
+namespace {
+
+struct AudioChain {
+  explicit AudioChain(const AudioSourceOptions& options) {
+    HRESULT hr = S_OK;
+    source = new AudioSource(options);
+    renderer = new AudioRenderer(nullptr, &hr);
+    sourceFilter = Hold(source);
+    rendererFilter = Hold(renderer);
+    rendererFilter->JoinFilterGraph(&graph, u"Audio Renderer");
+    EXPECT_EQ(S_OK, Connect(source->Output(), renderer->GetPin(0)));
+  }
+  ~AudioChain() { StopAll({rendererFilter.Get(), sourceFilter.Get()}); }
+
+  EventGraph graph;
+  AudioSource* source;
+  AudioRenderer* renderer;
+  ComPtr<IBaseFilter> sourceFilter;
+  ComPtr<IBaseFilter> rendererFilter;
+};
+
+}  // namespace
+
+// While the video is stepped, the paused audio renderer lets go of what it holds and drops
+// what follows, until it runs again.
+TEST(AudioRendererTest, FollowingAFrameStepDropsInsteadOfHolding) {
+  constexpr int kBuffers = 10;
+  AudioChain chain({.buffers = kBuffers});
+  EXPECT_EQ(VFW_E_WRONG_STATE, chain.renderer->FollowFrameStep());
+
+  chain.rendererFilter->Pause();
+  chain.sourceFilter->Pause();
+  FILTER_STATE state;
+  ASSERT_EQ(S_OK, chain.rendererFilter->GetState(static_cast<DWORD>(kWait / 1ms), &state));
+  ASSERT_EQ(S_OK, chain.renderer->FollowFrameStep());
+  // Running ends following: what has not been dropped yet plays, the held buffer does not.
+  chain.rendererFilter->Run(0);
+  chain.sourceFilter->Run(0);
+  ASSERT_TRUE(chain.graph.WaitFor(EC_COMPLETE));
+  EXPECT_LT(chain.renderer->BuffersRendered(), kBuffers);
+}
+
 TEST(AudioRendererTest, ConsumesAtTheSpeedOfItsOwnClock) {
   constexpr int kBuffers = 10;  // 400 ms
-  HRESULT hr = S_OK;
-  auto* source = new AudioSource({.buffers = kBuffers, .sampleRate = 16000});
-  auto* renderer = new AudioRenderer(nullptr, &hr);
-  ComPtr<IBaseFilter> sourceFilter = Hold(source);
-  ComPtr<IBaseFilter> rendererFilter = Hold(renderer);
-  EventGraph graph;
-  rendererFilter->JoinFilterGraph(&graph, u"Audio Renderer");
-  ASSERT_EQ(S_OK, Connect(source->Output(), renderer->GetPin(0)));
+  AudioChain chain({.buffers = kBuffers, .sampleRate = 16000});
+  AudioRenderer* renderer = chain.renderer;
+  ComPtr<IBaseFilter>& rendererFilter = chain.rendererFilter;
   ComPtr<IReferenceClock> clock;
   ASSERT_EQ(S_OK, rendererFilter.As(clock));
 
   const auto began = std::chrono::steady_clock::now();
-  RunAll({rendererFilter.Get(), sourceFilter.Get()}, clock.Get());
-  ASSERT_TRUE(graph.WaitFor(EC_COMPLETE));
+  RunAll({rendererFilter.Get(), chain.sourceFilter.Get()}, clock.Get());
+  ASSERT_TRUE(chain.graph.WaitFor(EC_COMPLETE));
   const auto took = std::chrono::steady_clock::now() - began;
-  StopAll({rendererFilter.Get(), sourceFilter.Get()});
+  StopAll({rendererFilter.Get(), chain.sourceFilter.Get()});
 
   EXPECT_EQ(kBuffers, renderer->BuffersRendered());
   EXPECT_EQ(kBuffers * kFrameDuration, renderer->DurationRendered());
