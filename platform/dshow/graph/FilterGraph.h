@@ -10,7 +10,8 @@
 //   IMediaSeeking                  aggregated over the filters (GraphSeeking.cc)
 //   IBasicVideo, IBasicAudio, IVideoWindow, IVideoFrameStep
 //                                  forwarded to the first filter that implements them, E_NOINTERFACE
-//                                  from every method when none does (GraphForwarding.cc)
+//                                  from every method when none does; a Step also has the other
+//                                  renderers follow it (FrameStepFollower.h) (GraphForwarding.cc)
 //
 // The graph holds a reference to each filter it contains; a filter keeps its graph without one.
 // Destroying the graph stops it and removes every filter.
