@@ -23,8 +23,7 @@ bool RecorderLiveSession::Open(const LiveViewTarget& target) {
   clientInfo_.multicastAddress = nullptr;
   feed_->SetSizeRule(target.subStream ? SizeRule::Smaller : SizeRule::TakeGroup);
   if (loginId_ < 0) {
-    loginId_ = RecorderLogin(target_.host.c_str(), target_.port, target_.user.c_str(),
-                             target_.password.c_str());
+    loginId_ = RecorderLogin(target_);
     if (loginId_ < 0) return false;
   }
   if (!StartLiveView()) return false;

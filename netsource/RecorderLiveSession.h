@@ -10,12 +10,7 @@
 
 namespace netsource {
 
-struct LiveViewTarget {
-  std::string host;
-  WORD port = 0;
-  LONG channel = 0;
-  std::string user;
-  std::string password;
+struct LiveViewTarget : RecorderAccount {
   int subStream = 0;
 };
 

@@ -28,8 +28,7 @@ RecorderPlaybackSession::RecorderPlaybackSession(const SessionContext& context)
 bool RecorderPlaybackSession::Open(const PlaybackTarget& target) {
   target_ = target;
   if (loginId_ < 0) {
-    loginId_ = RecorderLogin(target_.host.c_str(), target_.port, target_.user.c_str(),
-                             target_.password.c_str());
+    loginId_ = RecorderLogin(target_);
     if (loginId_ < 0) return false;
   }
   if (!OpenPlayback(true) || !StartDelivery()) return false;

@@ -12,12 +12,7 @@
 
 namespace netsource {
 
-struct PlaybackTarget {
-  std::string host;
-  WORD port = 0;
-  LONG channel = 0;
-  std::string user;
-  std::string password;
+struct PlaybackTarget : RecorderAccount {
   std::string fileName;
 };
 

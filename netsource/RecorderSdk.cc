@@ -26,9 +26,10 @@ std::atomic<int>& LiveSessionCount() {
   return count;
 }
 
-LONG RecorderLogin(const char* host, WORD port, const char* user, const char* password) {
+LONG RecorderLogin(const RecorderAccount& account) {
   RNS_DEVICEINFO info{};
-  const LONG loginId = RNS_Login(host, port, user, password, &info);
+  const LONG loginId = RNS_Login(account.host.c_str(), account.port, account.user.c_str(),
+                                 account.password.c_str(), &info);
   if (loginId >= 0) return loginId;
   if (RNS_GetLastError() == RNS_ERR_PASSWORD)
     recorder::Trace("用户名或密码错误, 登录失败");
