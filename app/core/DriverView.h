@@ -41,32 +41,41 @@ struct ControlContext {
   int currentPosition = 1;  // 1-based
 };
 
+// The view's methods as one list, X(name, parameters), so that the interface and every view
+// that implements all of it alike declare them from one place:
+//   InsertRow .. RedrawList      the list's rows and cells
+//   SelectRow .. DeselectAll     the selection
+//   ShowMessage                  a message box with one OK button
+//   ShowPaths                    the two path fields of the window
+//   RefreshControls              enables the commands for the driver's state
+//   SetMoveUpEnabled, RefreshInfoPages, ResetPreviewSlider
+#define RECAST_DRIVER_VIEW_METHODS(X)                                 \
+  X(InsertRow, (int row))                                             \
+  X(DeleteRow, (int row))                                             \
+  X(DeleteAllRows, ())                                                \
+  X(SetCellText, (int row, int column, std::string_view text))        \
+  X(SetIcon, (int row, int icon))                                     \
+  X(SetCellColour, (int row, int column, CellColour background))      \
+  X(RedrawRow, (int row))                                             \
+  X(RedrawList, ())                                                   \
+  X(SelectRow, (int row))                                             \
+  X(DeselectRow, (int row))                                           \
+  X(DeselectAll, ())                                                  \
+  X(ShowMessage, (std::string_view text, std::string_view caption))   \
+  X(ShowPaths, (std::string_view source, std::string_view output))    \
+  X(RefreshControls, (const ControlContext& context))                 \
+  X(SetMoveUpEnabled, (bool enabled))                                 \
+  X(RefreshInfoPages, ())                                             \
+  X(ResetPreviewSlider, ())
+
+#define RECAST_DRIVER_VIEW_PURE(name, params) virtual void name params = 0;
+#define RECAST_DRIVER_VIEW_OVERRIDE(name, params) void name params override;
+
 class IDriverView {
  public:
   virtual ~IDriverView() = default;
 
-  virtual void InsertRow(int row) = 0;
-  virtual void DeleteRow(int row) = 0;
-  virtual void DeleteAllRows() = 0;
-  virtual void SetCellText(int row, int column, std::string_view text) = 0;
-  virtual void SetIcon(int row, int icon) = 0;
-  virtual void SetCellColour(int row, int column, CellColour background) = 0;
-  virtual void RedrawRow(int row) = 0;
-  virtual void RedrawList() = 0;
-
-  virtual void SelectRow(int row) = 0;
-  virtual void DeselectRow(int row) = 0;
-  virtual void DeselectAll() = 0;
-
-  // A message box with one OK button.
-  virtual void ShowMessage(std::string_view text, std::string_view caption) = 0;
-  // The two path fields of the window.
-  virtual void ShowPaths(std::string_view source, std::string_view output) = 0;
-  // Enables the commands for the driver's state.
-  virtual void RefreshControls(const ControlContext& context) = 0;
-  virtual void SetMoveUpEnabled(bool enabled) = 0;
-  virtual void RefreshInfoPages() = 0;
-  virtual void ResetPreviewSlider() = 0;
+  RECAST_DRIVER_VIEW_METHODS(RECAST_DRIVER_VIEW_PURE)
 };
 
 }  // namespace recast

@@ -115,23 +115,7 @@ class MainWindow final : public QWidget, public IDriverView {
   void PreviewStop();
 
   // ---- IDriverView ----
-  void InsertRow(int row) override;
-  void DeleteRow(int row) override;
-  void DeleteAllRows() override;
-  void SetCellText(int row, int column, std::string_view text) override;
-  void SetIcon(int row, int icon) override;
-  void SetCellColour(int row, int column, CellColour background) override;
-  void RedrawRow(int row) override;
-  void RedrawList() override;
-  void SelectRow(int row) override;
-  void DeselectRow(int row) override;
-  void DeselectAll() override;
-  void ShowMessage(std::string_view text, std::string_view caption) override;
-  void ShowPaths(std::string_view source, std::string_view output) override;
-  void RefreshControls(const ControlContext& context) override;
-  void SetMoveUpEnabled(bool enabled) override;
-  void RefreshInfoPages() override;
-  void ResetPreviewSlider() override;
+  RECAST_DRIVER_VIEW_METHODS(RECAST_DRIVER_VIEW_OVERRIDE)
 
  signals:
   // A driver call returned and its view calls were replayed.
