@@ -144,7 +144,8 @@ void MainWindow::BuildControls() {
   addLabel(kSourceLabel, "Source File Path     :");
   addLabel(kOutputLabel, "Destination File Path:");
   rateLabel_ = addLabel(kRateLabel, "Rate:");
-  addLabel(kMp4Label, "(no re-encoding)")->setToolTip("Convert to MP4 (no re-encoding)");
+  mp4Label_ = addLabel(kMp4Label, "(no re-encoding)");
+  mp4Label_->setToolTip("Convert to MP4 (no re-encoding)");
 
   for (const ControlEntry& entry : MainControls()) {
     QWidget* widget = MakeControl(entry);
@@ -230,6 +231,8 @@ void MainWindow::ApplyEnabling() {
        .previewMode = previewMode_});
   for (const auto& [id, enabled] : enabling.controls)
     if (QWidget* widget = Control(id)) widget->setEnabled(enabled);
+  // The caption greys out with the kind it completes.
+  mp4Label_->setEnabled(mp4Radio_->isEnabled());
   UpdateMenu();
 }
 

@@ -184,6 +184,7 @@ class MainWindow final : public QWidget, public IDriverView {
   QRadioButton* aviRadio_ = nullptr;
   QRadioButton* mp4Radio_ = nullptr;
   QLabel* rateLabel_ = nullptr;
+  QLabel* mp4Label_ = nullptr;
   QLineEdit* sourcePath_ = nullptr;
   QLineEdit* outputPath_ = nullptr;
   InfoPages* pages_ = nullptr;
