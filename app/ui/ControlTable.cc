@@ -13,7 +13,6 @@ using namespace ids;
 using K = ControlKind;
 
 constexpr int kWindowFontPoints = 8;
-constexpr char kMp4Tooltip[] = "Convert to MP4 (no re-encoding)";
 
 const std::array<ControlEntry, 30> kControls{{
     {kAddFile, K::Button, {362, 34, 16, 16}, "Add file", ":/icons/add-file.svg"},
@@ -35,8 +34,8 @@ const std::array<ControlEntry, 30> kControls{{
     {kAviPicture, K::Picture, {73, 5, 24, 20}, "Convert to AVI", ":/icons/avi.svg"},
     {kRateCombo, K::Combo, {132, 7, 66, 50}, nullptr, nullptr},
     // The copying kind sits after the rate mode, which only WMV has.
-    {kMp4Radio, K::Radio, {206, 9, 11, 16}, kMp4Tooltip, nullptr},
-    {kMp4Picture, K::Picture, {218, 5, 24, 20}, kMp4Tooltip, ":/icons/mp4.svg"},
+    {kMp4Radio, K::Radio, {206, 9, 11, 16}, kMp4KindTooltip, nullptr},
+    {kMp4Picture, K::Picture, {218, 5, 24, 20}, kMp4KindTooltip, ":/icons/mp4.svg"},
     {kInfoTabs, K::Tabs, {384, 32, 139, 219}, "File info", nullptr},
     {kPreviewArea, K::PreviewArea, {384, 258, 139, 105}, "Preview window", nullptr},
     {kPreviewPlay, K::Button, {394, 385, 16, 16}, "Preview play", ":/icons/play.svg"},

@@ -145,7 +145,7 @@ void MainWindow::BuildControls() {
   addLabel(kOutputLabel, "Destination File Path:");
   rateLabel_ = addLabel(kRateLabel, "Rate:");
   mp4Label_ = addLabel(kMp4Label, "(no re-encoding)");
-  mp4Label_->setToolTip("Convert to MP4 (no re-encoding)");
+  mp4Label_->setToolTip(kMp4KindTooltip);
 
   for (const ControlEntry& entry : MainControls()) {
     QWidget* widget = MakeControl(entry);
