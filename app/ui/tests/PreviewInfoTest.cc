@@ -45,7 +45,9 @@ TEST_F(PreviewInfoTest, PlayPaintsPicturesStepMovesTheSliderPauseHoldsIt) {
   EXPECT_NE(first, second);
   EXPECT_NE(QColor(Qt::black).rgb(), second.pixel(second.width() / 2, second.height() / 2));
 
-  // Rows cannot be clicked or added while a preview is open.
+  // Rows cannot be clicked or added while a preview is open. (Opening the preview may have
+  // started a look at the file for the pages; that one is let finish first.)
+  ASSERT_TRUE(WaitIdle());
   Window().OnRowClicked(0);
   EXPECT_FALSE(Window().Busy());
 
