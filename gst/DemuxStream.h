@@ -30,6 +30,8 @@ class DemuxStream {
   // Reading goes on from the group at `offset`, whose samples play from `base` (nanoseconds):
   // unsynchronised, so delivery starts at a group where decoding may resume.
   void RestartAt(uint64_t offset, GstClockTime base);
+  // The samples from the next delivered group on play from `base` (nanoseconds).
+  void SetBase(GstClockTime base) { base_ = base; }
   uint64_t EndOffset() const { return scanner_.EndOffset(); }
 
   // The next bytes of the stream; delivers every group they complete. GST_FLOW_EOS once a
