@@ -89,6 +89,28 @@ bool WaitFor(GstBus* bus, GstMessageType types, std::chrono::seconds deadline, R
   return wanted;
 }
 
+// Waits until the sink "v" has `count` buffers; false at the deadline or on an error (kept).
+bool WaitForVideo(GstBus* bus, Counting& counting, int count, std::chrono::seconds deadline,
+                  RunResult& result) {
+  const auto end = std::chrono::steady_clock::now() + deadline;
+  while (std::chrono::steady_clock::now() < end) {
+    {
+      std::lock_guard guard(counting.lock);
+      if (result.sinks["v"].buffers >= count) return true;
+    }
+    if (GstMessage* message = gst_bus_timed_pop_filtered(bus, 100 * GST_MSECOND,
+                                                         GST_MESSAGE_ERROR)) {
+      GError* error = nullptr;
+      gst_message_parse_error(message, &error, nullptr);
+      result.error = error ? error->message : "error";
+      g_clear_error(&error);
+      gst_message_unref(message);
+      return false;
+    }
+  }
+  return false;
+}
+
 std::vector<GstElement*> FakeSinks(GstElement* pipeline) {
   std::vector<GstElement*> sinks;
   GstIterator* it = gst_bin_iterate_recurse(GST_BIN(pipeline));
@@ -136,6 +158,7 @@ RunResult RunPipeline(const std::string& description, const RunOptions& options)
     g_object_set(sink, "signal-handoffs", TRUE, nullptr);
     g_signal_connect(sink, "handoff", G_CALLBACK(OnHandoff), taps.back().get());
   }
+  if (options.setup) options.setup(pipeline);
   GstBus* bus = gst_element_get_bus(pipeline);
   if (options.afterPreroll) {
     gst_element_set_state(pipeline, GST_STATE_PAUSED);
@@ -150,10 +173,14 @@ RunResult RunPipeline(const std::string& description, const RunOptions& options)
   }
   if (result.error.empty()) {
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    if (!WaitFor(bus, GST_MESSAGE_EOS, options.deadline, result) && result.error.empty())
-      result.error = "no end of stream before the deadline";
+    const bool ended = options.stopAfterVideo > 0
+                           ? WaitForVideo(bus, counting, options.stopAfterVideo, options.deadline, result)
+                           : WaitFor(bus, GST_MESSAGE_EOS, options.deadline, result);
+    if (!ended && result.error.empty()) result.error = "no end of stream before the deadline";
   }
-  gst_element_set_state(pipeline, GST_STATE_NULL);
+  const GstStateChangeReturn toNull = gst_element_set_state(pipeline, GST_STATE_NULL);
+  if (options.stopAfterVideo > 0 && result.error.empty())
+    result.stopped = toNull == GST_STATE_CHANGE_SUCCESS;
   gst_object_unref(bus);
   gst_object_unref(pipeline);
   return result;
