@@ -12,7 +12,7 @@
 #include <optional>
 
 #include "DemuxOutputs.h"
-#include "GroupScanner.h"
+#include "recorder/GroupStreamReader.h"
 #include "GroupTiming.h"
 
 namespace recastgst {
@@ -48,12 +48,12 @@ class DemuxStream {
   DemuxOutputs& Outputs() { return outputs_; }
 
  private:
-  GstFlowReturn Deliver(const ScannedGroup& group);
+  GstFlowReturn Deliver(const recorder::StreamGroup& group);
 
   GstElement* const element_;
   const PadHandlers handlers_;
   std::optional<recorder::FileHeader> header_;
-  GroupScanner scanner_;
+  recorder::GroupStreamReader scanner_;
   std::unique_ptr<vendor::GroupTiming> timing_;
   DemuxOutputs outputs_;
   GstSegment segment_;
