@@ -139,6 +139,8 @@ struct LiveCase {
   std::string (*uri)();
 };
 
+void PrintTo(const LiveCase& live, std::ostream* out) { *out << live.name; }
+
 class LiveUrlSource : public UrlSource, public ::testing::WithParamInterface<LiveCase> {};
 
 // Every live back end streams with the pipeline's clock until the player stops it; the scheme
