@@ -297,7 +297,9 @@ gboolean Query(GstBaseSrc* base, GstQuery* query) {
 
 // ---- State ---------------------------------------------------------------------------------
 
-// The graph's Run and Pause, as the network source passes them to its session.
+// The graph's Run and Pause, as the network source passes them to its session. A recorded
+// stream is not paused at its back end: a paused pipeline must still be able to preroll, and
+// a full queue holds the back end where it is until the player reads on.
 GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition) {
   SrcState& state = StateOf(element);
   if (transition == GST_STATE_CHANGE_PAUSED_TO_PLAYING && state.stream) {
@@ -306,7 +308,8 @@ GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition)
   }
   const GstStateChangeReturn result =
       GST_ELEMENT_CLASS(gst_qrl_src_parent_class)->change_state(element, transition);
-  if (transition == GST_STATE_CHANGE_PLAYING_TO_PAUSED && state.stream) {
+  if (transition == GST_STATE_CHANGE_PLAYING_TO_PAUSED && state.stream &&
+      !state.stream->Recorded()) {
     state.running = false;
     state.stream->Pause();
   }

@@ -6,7 +6,7 @@
 // Live sources (ntrt, Real, svrt) are live: nothing flows while paused, and a pause stops or
 // pauses the back end as the session decides. Recorded ones (ntfl, svfl) report their length
 // and seek as their session does: a recorder playback to a percentage of its length, a stream
-// server to whole seconds. Their back ends never say that a recording has ended, so a recorded
+// server to whole seconds; paused, they are held by the full queue. Their back ends never say that a recording has ended, so a recorded
 // stream ends after "idle-end" seconds in which its running back end sent nothing.
 #pragma once
 

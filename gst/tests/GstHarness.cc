@@ -71,9 +71,10 @@ void OnHandoff(GstElement*, GstBuffer* buffer, GstPad*, gpointer data) {
 }
 
 // Waits for one of `types` on the bus; false at the deadline. Errors end the wait and are kept.
-bool WaitFor(GstBus* bus, GstMessageType types, std::chrono::seconds deadline, RunResult& result) {
+bool WaitFor(GstBus* bus, GstMessageType types, std::chrono::seconds deadline, RunResult& result,
+             GstClockTime extra = 0) {
   GstMessage* message = gst_bus_timed_pop_filtered(
-      bus, static_cast<GstClockTime>(deadline.count()) * GST_SECOND,
+      bus, static_cast<GstClockTime>(deadline.count()) * GST_SECOND + extra,
       static_cast<GstMessageType>(types | GST_MESSAGE_ERROR));
   if (!message) return false;
   bool wanted = true;
@@ -89,24 +90,27 @@ bool WaitFor(GstBus* bus, GstMessageType types, std::chrono::seconds deadline, R
   return wanted;
 }
 
-// Waits until the sink "v" has `count` buffers; false at the deadline or on an error (kept).
-bool WaitForVideo(GstBus* bus, Counting& counting, int count, std::chrono::seconds deadline,
-                  RunResult& result) {
-  const auto end = std::chrono::steady_clock::now() + deadline;
+int VideoBuffers(Counting& counting) {
+  std::lock_guard guard(counting.lock);
+  return counting.result->sinks["v"].buffers;
+}
+
+// Waits for `types` on the bus, or (with options.stopAfterVideo) until the sink "v" has that
+// many buffers, calling options.midway on the way; false at the deadline or on an error (kept).
+bool Play(GstElement* pipeline, GstBus* bus, Counting& counting, const RunOptions& options,
+          RunResult& result) {
+  const auto end = std::chrono::steady_clock::now() + options.deadline;
+  bool midwayDone = !options.midway;
+  const GstMessageType ending = options.stopAfterVideo > 0 ? GST_MESSAGE_UNKNOWN : GST_MESSAGE_EOS;
   while (std::chrono::steady_clock::now() < end) {
-    {
-      std::lock_guard guard(counting.lock);
-      if (result.sinks["v"].buffers >= count) return true;
+    const int buffers = VideoBuffers(counting);
+    if (!midwayDone && buffers >= options.midwayAfterVideo) {
+      midwayDone = true;
+      options.midway(pipeline);
     }
-    if (GstMessage* message = gst_bus_timed_pop_filtered(bus, 100 * GST_MSECOND,
-                                                         GST_MESSAGE_ERROR)) {
-      GError* error = nullptr;
-      gst_message_parse_error(message, &error, nullptr);
-      result.error = error ? error->message : "error";
-      g_clear_error(&error);
-      gst_message_unref(message);
-      return false;
-    }
+    if (options.stopAfterVideo > 0 && buffers >= options.stopAfterVideo) return true;
+    if (WaitFor(bus, ending, std::chrono::seconds(0), result, 100 * GST_MSECOND)) return true;
+    if (!result.error.empty()) return false;
   }
   return false;
 }
@@ -173,8 +177,8 @@ RunResult RunPipeline(const std::string& description, const RunOptions& options)
   }
   if (result.error.empty()) {
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    const bool ended = options.stopAfterVideo > 0
-                           ? WaitForVideo(bus, counting, options.stopAfterVideo, options.deadline, result)
+    const bool ended = options.stopAfterVideo > 0 || options.midway
+                           ? Play(pipeline, bus, counting, options, result)
                            : WaitFor(bus, GST_MESSAGE_EOS, options.deadline, result);
     if (!ended && result.error.empty()) result.error = "no end of stream before the deadline";
   }

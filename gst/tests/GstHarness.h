@@ -65,6 +65,10 @@ struct RunOptions {
   // A live stream never ends: the run ends once the sink named "v" has this many buffers
   // (0: wait for the end of stream).
   int stopAfterVideo = 0;
+  // Called once (on the test's thread) when the sink named "v" has `midwayAfterVideo` buffers,
+  // for a state change in the middle of a run.
+  std::function<void(GstElement* pipeline)> midway;
+  int midwayAfterVideo = 0;
 };
 
 // Runs a gst-launch description whose fake sinks are named; each sink counts what reaches it.

@@ -113,9 +113,30 @@ TEST_F(UrlSource, RecordedServerFileReportsItsLengthAndPlaysToItsEnd) {
   EXPECT_GT(result.sinks.at("a").buffers, 0);
 }
 
-// The server repositions in whole seconds from the key group before the target; the pictures
-// are stamped from the target on.
-TEST_F(UrlSource, RecordedServerFileSeeksToTheMiddle) {
+// A pause in the middle of a recorder playback prerolls again and holds the stream; playing on
+// delivers the rest, and the run ends with every frame.
+TEST_F(UrlSource, RecorderPlaybackPausesAndPlaysToItsEnd) {
+  SourceWatch watch;
+  RunOptions run;
+  run.setup = watch.Setup();
+  run.midwayAfterVideo = 10;
+  run.midway = [](GstElement* pipeline) {
+    gst_element_set_state(pipeline, GST_STATE_PAUSED);
+    gst_element_get_state(pipeline, nullptr, nullptr, 30 * GST_SECOND);
+    g_usleep(300 * 1000);
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  };
+  const RunResult result = RunPipeline(Playbin("ntfl://" + Recorder() + "/ch1.mp4"), run);
+  ASSERT_TRUE(result.eos) << result.error;
+  EXPECT_FALSE(watch.live);
+  EXPECT_EQ(result.sinks.at("v").buffers, summary->frames);
+}
+
+// The recorder playback moves to a percentage of its length, the stream server to whole
+// seconds, each from a group where it can resume; the pictures are stamped from the target on.
+class RecordedSeek : public UrlSource, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RecordedSeek, SeekToTheMiddlePlaysTheSecondHalf) {
   SourceWatch watch;
   RunOptions run;
   run.setup = watch.Setup();
@@ -125,7 +146,10 @@ TEST_F(UrlSource, RecordedServerFileSeeksToTheMiddle) {
         static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), GST_SECOND));
     gst_element_get_state(pipeline, nullptr, nullptr, 30 * GST_SECOND);
   };
-  const RunResult result = RunPipeline(Playbin("svfl://" + Server("ch1.mp4")), run);
+  const std::string uri = std::string(GetParam()) == "ntfl"
+                              ? "ntfl://" + Recorder() + "/ch1.mp4"
+                              : "svfl://" + Server("ch1.mp4");
+  const RunResult result = RunPipeline(Playbin(uri), run);
   ASSERT_TRUE(result.eos) << result.error;
   const SinkRecord& video = result.sinks.at("v");
   ASSERT_FALSE(video.pts.empty());
@@ -133,6 +157,8 @@ TEST_F(UrlSource, RecordedServerFileSeeksToTheMiddle) {
   EXPECT_LT(video.buffers, summary->frames);
   for (size_t i = 1; i < video.pts.size(); ++i) EXPECT_GT(video.pts[i], video.pts[i - 1]) << i;
 }
+
+INSTANTIATE_TEST_SUITE_P(BackEnds, RecordedSeek, ::testing::Values("ntfl", "svfl"));
 
 struct LiveCase {
   const char* name;
@@ -143,12 +169,18 @@ void PrintTo(const LiveCase& live, std::ostream* out) { *out << live.name; }
 
 class LiveUrlSource : public UrlSource, public ::testing::WithParamInterface<LiveCase> {};
 
-// Every live back end streams with the pipeline's clock until the player stops it; the scheme
-// may be written in any case.
-TEST_P(LiveUrlSource, StreamsLiveUntilStopped) {
+// Every live back end streams with the pipeline's clock until the player stops it, and streams
+// again after a pause (which stopped or paused it); the scheme may be written in any case.
+TEST_P(LiveUrlSource, StreamsLiveAcrossAPauseUntilStopped) {
   SourceWatch watch;
   RunOptions run;
   run.setup = watch.Setup();
+  run.midwayAfterVideo = 10;
+  run.midway = [](GstElement* pipeline) {
+    gst_element_set_state(pipeline, GST_STATE_PAUSED);
+    g_usleep(300 * 1000);
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  };
   run.stopAfterVideo = 30;
   const RunResult result = RunPipeline(Playbin(GetParam().uri()), run);
   ASSERT_TRUE(result.stopped) << result.error;
