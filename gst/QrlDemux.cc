@@ -88,6 +88,7 @@ GstFlowReturn Chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
     const bool taken = state.stream.TakeHeader(recorder::ByteSpan(header, recorder::kFileHeaderSize));
     gst_adapter_unmap(state.adapter);
     if (!taken) return GST_FLOW_ERROR;
+    state.stream.SetBase(state.upstreamStart);
     TakeStamp(state, stamp);
     gst_adapter_flush(state.adapter, recorder::kFileHeaderSize);
     const gsize rest = gst_adapter_available(state.adapter);
@@ -104,7 +105,8 @@ GstFlowReturn Chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
 }
 
 // A time segment from upstream (a source that seeks in time) says where the stream now
-// stands: the samples play from its start. Byte segments (a file pushed) say nothing of time.
+// stands: what follows is a new stretch whose samples play from its start. Byte segments (a
+// file pushed) say nothing of time.
 void TakeSegment(DemuxState& state, GstEvent* event) {
   const GstSegment* upstream = nullptr;
   gst_event_parse_segment(event, &upstream);
@@ -115,7 +117,8 @@ void TakeSegment(DemuxState& state, GstEvent* event) {
   segment.time = upstream->time;
   segment.position = upstream->start;
   segment.rate = upstream->rate;
-  state.stream.SetBase(upstream->start);
+  state.upstreamStart = upstream->start;
+  if (state.stream.HasHeader()) state.stream.RestartAt(state.stream.EndOffset(), upstream->start);
   state.stream.SetSegment(segment, gst_event_get_seqnum(event));
 }
 

@@ -32,6 +32,8 @@ struct DemuxState {
   // Pushed mode: a live source stamps its buffers with the pipeline's clock; the first stamp
   // after a start or a flush places the stream's own clock on it.
   bool awaitingStamp = true;
+  // Pushed mode: where the last time segment from upstream starts (a seeking source's target).
+  GstClockTime upstreamStart = 0;
   // Pushed mode: the last seek sent upstream (every output pad passes the same one on).
   guint32 lastSeekSeqnum = GST_SEQNUM_INVALID;
 
