@@ -227,7 +227,8 @@ KeyId RegistryTxn::AddChild(KeyId parent, const RegName& name) {
 }
 
 std::optional<KeyRow> RegistryTxn::ChildAt(KeyId parent, DWORD index) {
-  Statement stmt(db_, &cache_, "SELECT id, name FROM keys WHERE parent = ? ORDER BY fold LIMIT 1 OFFSET ?");
+  Statement stmt(db_, &cache_,
+                 "SELECT id, name FROM keys WHERE parent = ? ORDER BY fold LIMIT 1 OFFSET ?");
   if (!stmt.Bind(1, parent).Bind(2, index).Step()) return std::nullopt;
   return KeyRow{stmt.Int(0), stmt.Text(1)};
 }
