@@ -10,9 +10,12 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include "CopyMuxIds.h"
+
 namespace {
 
-constexpr int64_t kBitRate = 48000;
+static_assert(AacEncoder::kOutputRate == kCopyMuxAacRate);
+constexpr int64_t kBitRate = kCopyMuxAacBitRate;
 // Late starts within one recorder audio block (40 ms) are jitter, not lost data.
 constexpr int64_t kJitterSamples = AacEncoder::kOutputRate / 25;
 // Gaps beyond ten minutes are not trusted and not filled.
