@@ -12,7 +12,7 @@
 #include "cli/BatchCommand.h"
 #include "cli/ExitCodes.h"
 #include "cli/InfoCommand.h"
-#include "ui/WindowCommand.h"
+#include "WindowLauncher.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   // disk, not end the program with a core dump in the middle of the list.
   signal(SIGXFSZ, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty() || args[0].rfind('-', 0) != 0) return recast::ui::RunWindow(argc, argv, args);
+  if (args.empty() || args[0].rfind('-', 0) != 0) return recast::LaunchWindow(argc, argv);
   if (args[0] == "--help" || args[0] == "-h") {
     PrintUsage(std::cout);
     return recast::cli::kExitOk;

@@ -18,7 +18,7 @@ DemuxStream::DemuxStream(GstElement* element, const PadHandlers& handlers)
 
 bool DemuxStream::TakeHeader(recorder::ByteSpan bytes) {
   const auto header = recorder::ParseFileHeader(bytes);
-  if (!header || !IsRecorderMagic(header->magic)) {
+  if (!header || !recorder::IsRecorderMagic(header->magic)) {
     GST_ELEMENT_ERROR(element_, STREAM, WRONG_TYPE, ("Not a recorder stream."),
                       ("no recorder magic in the stream header"));
     return false;
@@ -42,14 +42,14 @@ void DemuxStream::SetSegment(const GstSegment& segment, guint32 seqnum) {
 
 GstFlowReturn DemuxStream::Feed(recorder::ByteSpan bytes) {
   scanner_.Push(bytes);
-  while (const std::optional<ScannedGroup> group = scanner_.Next()) {
+  while (const std::optional<recorder::StreamGroup> group = scanner_.Next()) {
     const GstFlowReturn result = Deliver(*group);
     if (result != GST_FLOW_OK) return result;
   }
   return GST_FLOW_OK;
 }
 
-GstFlowReturn DemuxStream::Deliver(const ScannedGroup& group) {
+GstFlowReturn DemuxStream::Deliver(const recorder::StreamGroup& group) {
   vendor::GroupTimes times;
   if (!timing_->Accept(group.view, group.afterDamage, times)) return GST_FLOW_OK;
   if (!outputs_.Created()) {

@@ -12,7 +12,7 @@
 #include <optional>
 
 #include "DemuxOutputs.h"
-#include "GroupScanner.h"
+#include "recorder/GroupStreamReader.h"
 #include "GroupTiming.h"
 
 namespace recastgst {
@@ -30,6 +30,8 @@ class DemuxStream {
   // Reading goes on from the group at `offset`, whose samples play from `base` (nanoseconds):
   // unsynchronised, so delivery starts at a group where decoding may resume.
   void RestartAt(uint64_t offset, GstClockTime base);
+  // The samples from the next delivered group on play from `base` (nanoseconds).
+  void SetBase(GstClockTime base) { base_ = base; }
   uint64_t EndOffset() const { return scanner_.EndOffset(); }
 
   // The next bytes of the stream; delivers every group they complete. GST_FLOW_EOS once a
@@ -46,12 +48,12 @@ class DemuxStream {
   DemuxOutputs& Outputs() { return outputs_; }
 
  private:
-  GstFlowReturn Deliver(const ScannedGroup& group);
+  GstFlowReturn Deliver(const recorder::StreamGroup& group);
 
   GstElement* const element_;
   const PadHandlers handlers_;
   std::optional<recorder::FileHeader> header_;
-  GroupScanner scanner_;
+  recorder::GroupStreamReader scanner_;
   std::unique_ptr<vendor::GroupTiming> timing_;
   DemuxOutputs outputs_;
   GstSegment segment_;

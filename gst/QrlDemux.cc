@@ -31,8 +31,16 @@ GstQrlDemux* DemuxOf(GstObject* parent) { return GST_QRL_DEMUX(parent); }
 gboolean SrcEvent(GstPad* pad, GstObject* parent, GstEvent* event) {
   GstQrlDemux* demux = DemuxOf(parent);
   if (GST_EVENT_TYPE(event) != GST_EVENT_SEEK) return gst_pad_event_default(pad, parent, event);
-  // Pushed, the stream is upstream's to seek, if it can.
-  if (!demux->state->pulling) return gst_pad_push_event(demux->sinkpad, event);
+  // Pushed, the stream is upstream's to seek, if it can; once for all pads.
+  if (!demux->state->pulling) {
+    const guint32 seqnum = gst_event_get_seqnum(event);
+    if (seqnum == demux->state->lastSeekSeqnum) {
+      gst_event_unref(event);
+      return TRUE;
+    }
+    demux->state->lastSeekSeqnum = seqnum;
+    return gst_pad_push_event(demux->sinkpad, event);
+  }
   const gboolean handled = PerformSeek(demux, event);
   gst_event_unref(event);
   return handled;
@@ -62,9 +70,17 @@ gboolean SrcQuery(GstPad* pad, GstObject* parent, GstQuery* query) {
 
 // ---- Pushed mode ---------------------------------------------------------------------------
 
+// A live source's first stamp places the stream's clock on the pipeline's.
+void TakeStamp(DemuxState& state, GstClockTime stamp) {
+  if (!state.awaitingStamp) return;
+  state.awaitingStamp = false;
+  if (GST_CLOCK_TIME_IS_VALID(stamp)) state.stream.SetBase(stamp);
+}
+
 GstFlowReturn Chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
   DemuxState& state = *DemuxOf(parent)->state;
   if (!state.stream.HasHeader()) {
+    const GstClockTime stamp = GST_BUFFER_PTS(buffer);
     gst_adapter_push(state.adapter, buffer);
     if (gst_adapter_available(state.adapter) < recorder::kFileHeaderSize) return GST_FLOW_OK;
     const auto* header =
@@ -72,11 +88,14 @@ GstFlowReturn Chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
     const bool taken = state.stream.TakeHeader(recorder::ByteSpan(header, recorder::kFileHeaderSize));
     gst_adapter_unmap(state.adapter);
     if (!taken) return GST_FLOW_ERROR;
+    state.stream.SetBase(state.upstreamStart);
+    TakeStamp(state, stamp);
     gst_adapter_flush(state.adapter, recorder::kFileHeaderSize);
     const gsize rest = gst_adapter_available(state.adapter);
     if (rest == 0) return GST_FLOW_OK;
     buffer = gst_adapter_take_buffer(state.adapter, rest);
   }
+  TakeStamp(state, GST_BUFFER_PTS(buffer));
   GstMapInfo map;
   gst_buffer_map(buffer, &map, GST_MAP_READ);
   const GstFlowReturn result = state.stream.Feed(recorder::ByteSpan(map.data, map.size));
@@ -85,8 +104,27 @@ GstFlowReturn Chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
   return result;
 }
 
+// A time segment from upstream (a source that seeks in time) says where the stream now
+// stands: what follows is a new stretch whose samples play from its start. Byte segments (a
+// file pushed) say nothing of time.
+void TakeSegment(DemuxState& state, GstEvent* event) {
+  const GstSegment* upstream = nullptr;
+  gst_event_parse_segment(event, &upstream);
+  if (!upstream || upstream->format != GST_FORMAT_TIME) return;
+  GstSegment segment;
+  gst_segment_init(&segment, GST_FORMAT_TIME);
+  segment.start = upstream->start;
+  segment.time = upstream->time;
+  segment.position = upstream->start;
+  segment.rate = upstream->rate;
+  state.upstreamStart = upstream->start;
+  if (state.stream.HasHeader()) state.stream.RestartAt(state.stream.EndOffset(), upstream->start);
+  state.stream.SetSegment(segment, gst_event_get_seqnum(event));
+}
+
 gboolean SinkEvent(GstPad* pad, GstObject* parent, GstEvent* event) {
-  DemuxStream& stream = DemuxOf(parent)->state->stream;
+  DemuxState& state = *DemuxOf(parent)->state;
+  DemuxStream& stream = state.stream;
   switch (GST_EVENT_TYPE(event)) {
     case GST_EVENT_EOS:
       stream.Finish(gst_event_get_seqnum(event));
@@ -95,6 +133,7 @@ gboolean SinkEvent(GstPad* pad, GstObject* parent, GstEvent* event) {
     case GST_EVENT_FLUSH_STOP: {
       // What follows a flush is a new stretch of the stream: wait for a resume point again.
       stream.RestartAt(stream.EndOffset(), 0);
+      state.awaitingStamp = true;
       GstSegment segment;
       gst_segment_init(&segment, GST_FORMAT_TIME);
       stream.SetSegment(segment, gst_event_get_seqnum(event));
@@ -104,9 +143,12 @@ gboolean SinkEvent(GstPad* pad, GstObject* parent, GstEvent* event) {
     case GST_EVENT_FLUSH_START:
       stream.Outputs().PushEvent(event);
       return TRUE;
-    // The stream's own caps, segment and stream start are made here, from its content.
-    case GST_EVENT_CAPS:
     case GST_EVENT_SEGMENT:
+      TakeSegment(state, event);
+      gst_event_unref(event);
+      return TRUE;
+    // The stream's own caps and stream start are made here, from its content.
+    case GST_EVENT_CAPS:
     case GST_EVENT_STREAM_START:
       gst_event_unref(event);
       return TRUE;

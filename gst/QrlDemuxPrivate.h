@@ -29,6 +29,13 @@ struct DemuxState {
 
   DemuxStream stream;
   GstAdapter* adapter = gst_adapter_new();  // pushed mode: collects the FileHeader
+  // Pushed mode: a live source stamps its buffers with the pipeline's clock; the first stamp
+  // after a start or a flush places the stream's own clock on it.
+  bool awaitingStamp = true;
+  // Pushed mode: where the last time segment from upstream starts (a seeking source's target).
+  GstClockTime upstreamStart = 0;
+  // Pushed mode: the last seek sent upstream (every output pad passes the same one on).
+  guint32 lastSeekSeqnum = GST_SEQNUM_INVALID;
 
   // Pulled mode only.
   bool pulling = false;

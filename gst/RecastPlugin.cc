@@ -2,6 +2,7 @@
 #include <gst/gst.h>
 
 #include "QrlDemux.h"
+#include "QrlSrc.h"
 #include "RecorderTypeFind.h"
 
 #define PACKAGE "recast"
@@ -12,9 +13,10 @@
 static gboolean plugin_init(GstPlugin* plugin) {
   gboolean ok = recastgst::RegisterRecorderTypeFind(plugin);
   ok &= GST_ELEMENT_REGISTER(qrldemux, plugin);
+  ok &= GST_ELEMENT_REGISTER(qrlsrc, plugin);
   return ok;
 }
 
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, recast,
-                  "Recorder streams: type finder and demuxer", plugin_init, VERSION,
+                  "Recorder streams: type finder, demuxer and URL source", plugin_init, VERSION,
                   "Proprietary", GST_PACKAGE_NAME, GST_PACKAGE_ORIGIN)

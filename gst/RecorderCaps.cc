@@ -10,11 +10,6 @@ constexpr int kMonoChannels = 1;
 
 }  // namespace
 
-bool IsRecorderMagic(uint32_t magic) {
-  return magic == recorder::kMagic4HLQ || magic == recorder::kMagic4MLQ ||
-         magic == recorder::kMagic4MSH;
-}
-
 GstCaps* VideoCapsFor(const recorder::FileHeader& header, const recorder::GroupHeader& group) {
   GstCaps* caps = nullptr;
   switch (vendor::RecorderVideoDecoder::CodecForMagic(header.magic)) {

@@ -16,7 +16,4 @@ GstCaps* VideoCapsFor(const recorder::FileHeader& header, const recorder::GroupH
 // The caps of the audio stream; nullptr when the audio code names no coding we know.
 GstCaps* AudioCapsFor(const recorder::FileHeader& header);
 
-// Whether the header opens a recorder stream: one of the three magics.
-bool IsRecorderMagic(uint32_t magic);
-
 }  // namespace recastgst

@@ -37,10 +37,10 @@ IndexBuilder::IndexBuilder(uint16_t systemType, uint64_t firstGroupOffset)
 
 void IndexBuilder::Feed(recorder::ByteSpan bytes) {
   scanner_.Push(bytes);
-  while (const std::optional<ScannedGroup> group = scanner_.Next()) Take(*group);
+  while (const std::optional<recorder::StreamGroup> group = scanner_.Next()) Take(*group);
 }
 
-void IndexBuilder::Take(const ScannedGroup& group) {
+void IndexBuilder::Take(const recorder::StreamGroup& group) {
   vendor::GroupTimes times;
   if (!timing_.Accept(group.view, group.afterDamage, times)) return;
   const bool key = vendor::GroupTiming::MayResumeAt(group.view.header, systemType_);

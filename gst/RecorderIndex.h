@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "GroupScanner.h"
+#include "recorder/GroupStreamReader.h"
 #include "GroupTiming.h"
 
 namespace recastgst {
@@ -48,9 +48,9 @@ class IndexBuilder {
   RecorderIndex Finish();
 
  private:
-  void Take(const ScannedGroup& group);
+  void Take(const recorder::StreamGroup& group);
 
-  GroupScanner scanner_;
+  recorder::GroupStreamReader scanner_;
   vendor::GroupTiming timing_;
   const uint16_t systemType_;
   RecorderIndex index_;

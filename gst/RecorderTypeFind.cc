@@ -58,7 +58,7 @@ void FindRecorderStream(GstTypeFind* find, gpointer) {
   const guint8* head = gst_type_find_peek(find, 0, recorder::kFileHeaderSize);
   if (!head) return;
   const auto header = recorder::ParseFileHeader(recorder::ByteSpan(head, recorder::kFileHeaderSize));
-  if (!header || !IsRecorderMagic(header->magic)) return;
+  if (!header || !recorder::IsRecorderMagic(header->magic)) return;
   GstTypeFindProbability probability = GST_TYPE_FIND_NONE;
   switch (CheckGroupAt(find, recorder::kFileHeaderSize)) {
     case GroupCheck::Complete: probability = GST_TYPE_FIND_MAXIMUM; break;

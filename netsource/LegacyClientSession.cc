@@ -123,9 +123,9 @@ HRESULT LegacyClientSession::EndStream() {
   return S_OK;
 }
 
-HRESULT LegacyClientSession::FillBuffer(IMediaSample* sample) {
+HRESULT LegacyClientSession::FillBuffer(FillTarget& target) {
   if (state_ != SessionState::Running || !stream_) return NETSRC_S_NODATA;
-  return stream_->Fill(sample, pin_ ? pin_->BufferLimit() : kDefaultNodeCount);
+  return stream_->Fill(target, pin_ ? pin_->BufferLimit() : kDefaultNodeCount);
 }
 
 bool LegacyClientSession::GetHeader(uint8_t* destination) {

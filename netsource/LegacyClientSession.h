@@ -27,7 +27,7 @@ class LegacyClientSession final : public StreamSession {
   HRESULT Run() override;
   HRESULT Pause() override;
   HRESULT Stop() override;
-  HRESULT FillBuffer(IMediaSample* sample) override;
+  HRESULT FillBuffer(FillTarget& target) override;
   bool GetHeader(uint8_t* destination) override;
   void WaitForData(std::chrono::milliseconds timeout) override;
   void WakeConsumer() override;

@@ -4,10 +4,7 @@
 #include <new>
 
 #include "DShowErrors.h"
-#include "LegacyClientSession.h"
-#include "RecorderLiveSession.h"
-#include "RecorderPlaybackSession.h"
-#include "ServerStreamSession.h"
+#include "SessionFactory.h"
 #include "WideString.h"
 #include "recorder/RecorderGuids.h"
 #include "recorder/Trace.h"
@@ -16,17 +13,8 @@ namespace netsource {
 namespace {
 
 constexpr size_t kMaxUrlChars = 512;  // with the terminator
-constexpr auto kStreamReadyWait = std::chrono::milliseconds(3000);
 constexpr LONG kMinBufferLimit = 1;
 constexpr LONG kMaxBufferLimit = 10000;
-
-bool HeaderIsPlayable(const HeaderBytes& bytes) {
-  const auto header = recorder::ParseFileHeader(bytes);
-  if (!header) return false;
-  return (header->magic == recorder::kMagic4HLQ || header->magic == recorder::kMagic4MLQ) &&
-         (header->videoStandard == recorder::kStandardPal ||
-          header->videoStandard == recorder::kStandardNtsc);
-}
 
 }  // namespace
 
@@ -124,50 +112,9 @@ HRESULT NetSourceFilter::OpenSession(const SourceSelection& selection, const std
   SourceRequest request;
   if (FAILED(ParseSourceUrl(selection.kind, url, request))) return E_FAIL;
   std::unique_ptr<StreamSession> session;
-  const HRESULT hr = CreateSession(request, session);
+  const HRESULT hr = CreateSession(request, SessionContext{pin_, ready_}, session);
   if (FAILED(hr)) return hr;
   return pin_->BindSession(std::move(session));
-}
-
-HRESULT NetSourceFilter::CreateSession(const SourceRequest& request,
-                                       std::unique_ptr<StreamSession>& session) {
-  const SessionContext context{pin_, ready_};
-  const auto port = static_cast<WORD>(request.port & 0xFFFF);
-  switch (request.kind) {
-    case SourceKind::RecorderLive: {
-      auto live = std::make_unique<RecorderLiveSession>(context);
-      if (!live->Open({request.host, port, request.channel, request.user, request.password,
-                       request.subStream}))
-        return E_FAIL;
-      session = std::move(live);
-      return S_OK;
-    }
-    case SourceKind::RecorderPlayback: {
-      auto playback = std::make_unique<RecorderPlaybackSession>(context);
-      if (!playback->Open({request.host, port, request.channel, request.user, request.password,
-                           request.fileName})) {
-        recorder::Trace("设备初始化失败");
-        return E_FAIL;
-      }
-      session = std::move(playback);
-      return S_OK;
-    }
-    case SourceKind::LegacyLive: {
-      auto legacy = std::make_unique<LegacyClientSession>(context);
-      const HRESULT hr = legacy->Start(request.host, request.channel);
-      if (FAILED(hr)) return hr;
-      session = std::move(legacy);
-      return S_OK;
-    }
-    case SourceKind::ServerLive:
-    case SourceKind::ServerRecorded: {
-      auto server = std::make_unique<ServerStreamSession>(context);
-      if (!server->Open(request.serverUrl)) return E_FAIL;
-      session = std::move(server);
-      return S_OK;
-    }
-  }
-  return E_FAIL;
 }
 
 HRESULT NetSourceFilter::GetCurFile(LPOLESTR* ppszFileName, AM_MEDIA_TYPE* pmt) {

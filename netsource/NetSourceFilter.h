@@ -63,7 +63,6 @@ class NetSourceFilter final : public CSource,
   explicit NetSourceFilter(IUnknown* outer, HRESULT* phr);
   // Creates and opens the session the URL selects and binds it to the pin.
   HRESULT OpenSession(const SourceSelection& selection, const std::string& url);
-  HRESULT CreateSession(const SourceRequest& request, std::unique_ptr<StreamSession>& session);
 
   StreamOutputPin* pin_ = nullptr;  // owned by CSource's stream list
   const std::shared_ptr<StreamReadyEvent> ready_;

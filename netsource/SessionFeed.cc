@@ -58,28 +58,25 @@ std::array<uint8_t, recorder::kFileHeaderSize> SessionFeed::Header() const {
   return header_;
 }
 
-HRESULT SessionFeed::Fill(IMediaSample* sample, LONG bufferLimit) {
+HRESULT SessionFeed::Fill(FillTarget& target, LONG bufferLimit) {
   if (traces_ == FillTraces::Announce) recorder::Trace("***Fill Video Buffer!\n");
-  BYTE* buffer = nullptr;
-  if (!sample || FAILED(sample->GetPointer(&buffer)) || !buffer) return E_POINTER;
+  if (!target.data) return E_POINTER;
   BufferNode* node = queue_.Peek(1);
   if (!node) {
     if (traces_ == FillTraces::NoNode)
       recorder::Trace("&&&&&&&&&&&&&&&&&&&&&&&Fill Video Buffer pNode NULL!\n");
     return NETSRC_S_NODATA;
   }
-  if (static_cast<uint32_t>(sample->GetSize()) < node->length) return E_UNEXPECTED;
+  if (target.capacity < node->length) return E_UNEXPECTED;
   const uint32_t length = node->length;
-  std::memcpy(buffer, node->data, length);
+  std::memcpy(target.data, node->data, length);
   if (bufferLimit < nodeCount_) {
     queue_.Retire(1);
     --nodeCount_;
   } else {
     queue_.Recycle(1);
   }
-  sample->SetActualDataLength(static_cast<LONG>(length));
-  sample->SetDiscontinuity(FALSE);
-  sample->SetSyncPoint(FALSE);
+  target.length = length;
   if (traces_ == FillTraces::Announce)
     recorder::TraceF("Fill Video Buffer OK, %d\n", static_cast<int>(length));
   return S_OK;

@@ -19,7 +19,7 @@
 #include <mutex>
 
 #include "FirstGroupProbe.h"
-#include "Interfaces.h"
+#include "HResult.h"
 #include "StreamBufferQueue.h"
 #include "StreamReadyEvent.h"
 
@@ -27,6 +27,14 @@ namespace netsource {
 
 // NETSRC_S_NODATA: a fill step found no queued data (a success code: the stream goes on).
 constexpr HRESULT NETSRC_S_NODATA = 0x1111;
+
+// Where a fill step copies one node: whatever carries the bytes on (a DirectShow sample, a
+// GStreamer buffer) lends its memory. `length` is set when the fill succeeds.
+struct FillTarget {
+  uint8_t* data = nullptr;
+  size_t capacity = 0;
+  size_t length = 0;
+};
 
 // Which trace texts a kind's fills and producer waits write.
 enum class FillTraces {
@@ -47,9 +55,10 @@ class SessionFeed {
   // A stream-data block: probed while no group has been found, then queued.
   void OnStreamBlock(const uint8_t* data, size_t length);
 
-  // The consume step: the oldest node into `sample`, or NETSRC_S_NODATA. Retires the node
-  // instead of recycling it while `bufferLimit` is below the node count.
-  HRESULT Fill(IMediaSample* sample, LONG bufferLimit);
+  // The consume step: the oldest node into `target`, or NETSRC_S_NODATA. Retires the node
+  // instead of recycling it while `bufferLimit` is below the node count. E_POINTER without
+  // memory, E_UNEXPECTED when the node does not fit.
+  HRESULT Fill(FillTarget& target, LONG bufferLimit);
   bool Flush() { return queue_.Flush(); }
   // While halted, blocks are dropped and a producer waiting for room gives up, so a back end's
   // stop call that waits for its callback always returns.

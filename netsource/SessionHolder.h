@@ -18,9 +18,7 @@ class SessionHolder {
   HRESULT Pause() { return session_ ? session_->Pause() : E_FAIL; }
   HRESULT Stop() { return session_ ? session_->Stop() : E_FAIL; }
   HRESULT ChangeStart() { return session_ ? session_->ChangeStart() : E_FAIL; }
-  HRESULT FillBuffer(IMediaSample* sample) {
-    return session_ ? session_->FillBuffer(sample) : E_FAIL;
-  }
+  HRESULT FillBuffer(FillTarget& target) { return session_ ? session_->FillBuffer(target) : E_FAIL; }
   HRESULT GetHeader(uint8_t* destination) {
     if (!session_) return E_FAIL;
     return session_->GetHeader(destination) ? S_OK : E_FAIL;

@@ -1,5 +1,7 @@
 #include "StreamOutputPin.h"
 
+#include <algorithm>
+
 #include "DShowErrors.h"
 #include "NetSourceFilter.h"
 #include "recorder/RecorderGuids.h"
@@ -132,9 +134,21 @@ HRESULT StreamOutputPin::SessionHeader(uint8_t* destination) {
 
 // Nothing queued answers NETSRC_S_NODATA, a success code: the base loop then calls WaitForData.
 HRESULT StreamOutputPin::FillBuffer(IMediaSample* sample) {
-  CAutoLock lock(&m_cSharedState);
-  holder_.BeforeFill();
-  return holder_.FillBuffer(sample);
+  BYTE* buffer = nullptr;
+  if (!sample || FAILED(sample->GetPointer(&buffer)) || !buffer) return E_POINTER;
+  FillTarget target{buffer, static_cast<size_t>(std::max<LONG>(sample->GetSize(), 0))};
+  HRESULT hr;
+  {
+    CAutoLock lock(&m_cSharedState);
+    holder_.BeforeFill();
+    hr = holder_.FillBuffer(target);
+  }
+  if (hr != S_OK) return hr;
+  // One node per sample, without time stamps: the splitter finds the groups itself.
+  sample->SetActualDataLength(static_cast<LONG>(target.length));
+  sample->SetDiscontinuity(FALSE);
+  sample->SetSyncPoint(FALSE);
+  return S_OK;
 }
 
 HRESULT StreamOutputPin::OnThreadStartPlay() {

@@ -13,9 +13,9 @@ std::shared_ptr<SessionFeed> StreamSession::MakeFeed(const SessionContext& conte
   return std::make_shared<SessionFeed>(context.ready, sizeRule, traces);
 }
 
-HRESULT StreamSession::FillBuffer(IMediaSample* sample) {
+HRESULT StreamSession::FillBuffer(FillTarget& target) {
   if (!feed_) return NETSRC_S_NODATA;
-  return feed_->Fill(sample, pin_ ? pin_->BufferLimit() : kDefaultNodeCount);
+  return feed_->Fill(target, pin_ ? pin_->BufferLimit() : kDefaultNodeCount);
 }
 
 bool StreamSession::GetHeader(uint8_t* destination) {

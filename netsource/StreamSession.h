@@ -17,7 +17,7 @@
 #include <chrono>
 #include <memory>
 
-#include "Interfaces.h"
+#include "HResult.h"
 #include "SessionFeed.h"
 
 namespace netsource {
@@ -52,7 +52,8 @@ class StreamSession {
   virtual HRESULT Pause() = 0;
   virtual HRESULT Stop() = 0;
   virtual HRESULT ChangeStart() { return S_OK; }
-  virtual HRESULT FillBuffer(IMediaSample* sample);
+  // One queued node into `target` (S_OK), NETSRC_S_NODATA, or an error.
+  virtual HRESULT FillBuffer(FillTarget& target);
   // Copies the (probe-completed) header copy; false for a null destination.
   virtual bool GetHeader(uint8_t* destination);
   virtual LONGLONG GetDuration() { return 0; }

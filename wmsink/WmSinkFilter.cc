@@ -5,6 +5,7 @@
 #include <new>
 
 #include "ComRuntime.h"
+#include "MediaSampleBuffer.h"
 #include "SyncApi.h"
 
 namespace {
@@ -62,6 +63,14 @@ HRESULT CWmSinkInputPin::Receive(IMediaSample* pSample) {
   return WriteSample(pSample);
 }
 
+// The picture goes to the writer in the sample itself; the writer's encoder reads it in place.
+HRESULT CWmSinkInputPin::WriteVideo(WmWriterContext& context, IMediaSample* pSample,
+                                    REFERENCE_TIME start, DWORD flags) {
+  ComPtr<INSSBuffer> buffer;
+  if (HRESULT hr = MediaSampleBuffer::Create(pSample, &buffer); FAILED(hr)) return hr;
+  return context.WriteVideoBuffer(buffer.Get(), start, flags);
+}
+
 HRESULT CWmSinkInputPin::WriteSample(IMediaSample* pSample) {
   REFERENCE_TIME start = 0, stop = 0;
   if (HRESULT hr = pSample->GetTime(&start, &stop); FAILED(hr)) return hr;
@@ -73,7 +82,7 @@ HRESULT CWmSinkInputPin::WriteSample(IMediaSample* pSample) {
   if (pSample->IsDiscontinuity() == S_OK) flags |= WM_SF_DISCONTINUITY;
   WmWriterContext& context = m_pSink->Context();
   const bool video = m_input == SinkInput::kVideo;
-  const HRESULT hr = video ? context.WriteVideo(data, length, start, flags)
+  const HRESULT hr = video ? WriteVideo(context, pSample, start, flags)
                            : context.WriteAudio(data, length, stop - start, flags);
   // A sample racing a stop finds the writer done; any other refusal leaves the file short.
   if (FAILED(hr) && hr != VFW_E_WRONG_STATE) m_pSink->AbortWriting(hr);

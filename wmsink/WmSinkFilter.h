@@ -45,6 +45,8 @@ class CWmSinkInputPin final : public CBaseInputPin {
 
  private:
   HRESULT WriteSample(IMediaSample* pSample);
+  HRESULT WriteVideo(WmWriterContext& context, IMediaSample* pSample, REFERENCE_TIME start,
+                     DWORD flags);
 
   CWmSinkFilter* const m_pSink;
   const SinkInput m_input;

@@ -99,9 +99,20 @@ HRESULT WmWriterContext::WriteVideo(const BYTE* data, LONG length, REFERENCE_TIM
                                     DWORD flags) {
   std::lock_guard guard(lock_);
   if (!writing_) return VFW_E_WRONG_STATE;
-  video_time_ = start;
   ComPtr<INSSBuffer> buffer;
   if (HRESULT hr = FillBuffer(data, length, &buffer); FAILED(hr)) return hr;
+  return WriteVideoLocked(buffer.Get(), start, flags);
+}
+
+HRESULT WmWriterContext::WriteVideoBuffer(INSSBuffer* buffer, REFERENCE_TIME start, DWORD flags) {
+  if (!buffer) return E_POINTER;
+  std::lock_guard guard(lock_);
+  if (!writing_) return VFW_E_WRONG_STATE;
+  return WriteVideoLocked(buffer, start, flags);
+}
+
+HRESULT WmWriterContext::WriteVideoLocked(INSSBuffer* buffer, REFERENCE_TIME start, DWORD flags) {
+  video_time_ = start;
   const HRESULT hr = writer_->WriteSample(video_input_, static_cast<QWORD>(start), flags, buffer);
   ++written_frames_;
   return hr;

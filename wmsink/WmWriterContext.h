@@ -72,6 +72,8 @@ class WmWriterContext {
   // One video sample at its start time; counted once it reaches the writer, also when the
   // writer refuses it.
   HRESULT WriteVideo(const BYTE* data, LONG length, REFERENCE_TIME start, DWORD flags);
+  // The same for a picture already in a buffer the writer can take as it is (no copy).
+  HRESULT WriteVideoBuffer(INSSBuffer* buffer, REFERENCE_TIME start, DWORD flags);
   // One audio sample at the running audio time, which then advances by `duration`.
   HRESULT WriteAudio(const BYTE* data, LONG length, REFERENCE_TIME duration, DWORD flags);
   // Whether one stream has run more than the throttle threshold ahead of the other.
@@ -95,6 +97,8 @@ class WmWriterContext {
 
  private:
   HRESULT CreateWriter();
+  // Hands one video buffer to the writer and counts it (lock_ held).
+  HRESULT WriteVideoLocked(INSSBuffer* buffer, REFERENCE_TIME start, DWORD flags);
   // A writer buffer holding a copy of `data`.
   HRESULT FillBuffer(const BYTE* data, LONG length, ComPtr<INSSBuffer>* buffer);
   HRESULT BuildProfile();

@@ -33,9 +33,10 @@ extern "C" {
 namespace recast::cli {
 namespace {
 
-// How often the running job is polled. The window's timer polls every 500 ms; here nothing
-// else waits for the thread, so a short period lets the next file start as soon as one ends.
-constexpr auto kPollPeriod = std::chrono::milliseconds(50);
+// How long one poll of the running jobs lasts. The window's timer polls every 500 ms; here
+// nothing else needs the thread, so it waits on the graphs' events instead of sleeping: a job
+// that completes is seen at once, and the next file starts as soon as one ends.
+constexpr LONG kPollPeriodMs = 50;
 
 std::atomic<bool> interrupted{false};
 
@@ -110,7 +111,6 @@ void RunWalk(CConvertDriver& driver) {
   driver.SelectRow(0);
   driver.Start();
   while (driver.State() == ConvertState::Converting) {
-    std::this_thread::sleep_for(kPollPeriod);
     if (interrupted) {
       driver.Stop();
       break;
@@ -140,10 +140,13 @@ void SetUpDriver(const BatchOptions& options, CConvertDriver& driver) {
   driver.SetDialogEdits([&options](VideoSettings& settings) { EditParameters(options, settings); });
 }
 
-// Each file's converter, noting what the integrity report needs in `log`.
-ConverterFactory AuditedFactory(MessageSink messages, AuditLog& log) {
-  return [messages = std::move(messages), &log] {
-    return std::make_unique<AuditedConverter>(std::make_unique<CConverter>(messages), log);
+// Each file's converter, noting what the integrity report needs in `log`. Its progress polls
+// wait for the graph's events for `waitMs`: the poll period shared by the jobs polled in turn.
+ConverterFactory AuditedFactory(MessageSink messages, AuditLog& log, LONG waitMs) {
+  return [messages = std::move(messages), &log, waitMs] {
+    auto converter = std::make_unique<CConverter>(messages);
+    converter->SetCompletionWait(waitMs);
+    return std::make_unique<AuditedConverter>(std::move(converter), log);
   };
 }
 
@@ -186,11 +189,12 @@ int ConvertInParallel(const BatchOptions& options, int jobs, std::ostream& out, 
     view.AddRow(FileNameOf(planned.sourcePath), FileNameOf(planned.outputPath));
   }
   AuditLog log;
-  const ConverterFactoryFor factory = [&log](ParallelView& shown) -> ConverterFactory {
+  const LONG waitMs = std::max<LONG>(1, kPollPeriodMs / jobs);
+  const ConverterFactoryFor factory = [&log, waitMs](ParallelView& shown) -> ConverterFactory {
     const MessageSink messages = [&shown](std::string_view text, std::string_view caption) {
       shown.ShowMessage(text, caption);
     };
-    return AuditedFactory(messages, log);
+    return AuditedFactory(messages, log, waitMs);
   };
   {
     const InterruptGuard guard;
@@ -209,7 +213,7 @@ int Convert(const BatchOptions& options, std::ostream& out, std::ostream& err) {
     view.ShowMessage(text, caption);
   };
   AuditLog log;
-  CConvertDriver driver(view, AuditedFactory(messages, log));
+  CConvertDriver driver(view, AuditedFactory(messages, log, kPollPeriodMs));
   SetUpDriver(options, driver);
   AddInputs(driver, options.inputs);
   if (driver.RowCount() == 0) {

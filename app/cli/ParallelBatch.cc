@@ -1,12 +1,8 @@
 #include "ParallelBatch.h"
 
-#include <thread>
 
 namespace recast::cli {
 namespace {
-
-// How often the running jobs are polled (as in the walk one file at a time).
-constexpr auto kPollPeriod = std::chrono::milliseconds(50);
 
 // The view of a driver that holds one row of the whole list: its row 0 is the list's `row`.
 class SlotView final : public IDriverView {
@@ -74,7 +70,8 @@ void RunParallelWalk(const std::vector<PlannedRow>& rows, int jobs, const Driver
     });
     view.Refresh();
     if (running.empty() && (interrupted || next == rows.size())) break;
-    std::this_thread::sleep_for(kPollPeriod);
+    // Each poll waits a share of the period for its graph's events (the converters are made
+    // that way), so the loop needs no sleep of its own.
     if (interrupted) {
       for (Slot& slot : running) slot.driver->Stop();
       continue;

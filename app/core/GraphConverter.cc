@@ -114,7 +114,7 @@ HRESULT CConverter::Start() {
 int CConverter::Progress() {
   if (outputKept_) return kProgressComplete;
   if (state_ != ConverterState::Running || FAILED(failure_)) return 0;
-  const GraphNews news = graph_.TakeEvents(kCompletionPollMs);
+  const GraphNews news = graph_.TakeEvents(completionWaitMs_);
   if (FAILED(news.failure)) {
     Fail(news.failure);
     return 0;

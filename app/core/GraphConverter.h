@@ -25,7 +25,7 @@ enum class ConverterState { Unbuilt, Built, Connected, Running, Halted };
 using PropertyFrameFn =
     std::function<HRESULT(IUnknown* object, std::u16string_view caption, const CAUUID& pages)>;
 
-// Progress polls wait this long for the completion event.
+// Progress polls wait this long for the completion event unless the host sets another wait.
 constexpr LONG kCompletionPollMs = 10;
 // The writer's frame count is compared with the duration at this many frames per second,
 // whatever the source's real rate.
@@ -54,6 +54,10 @@ class CConverter final : public IConverter {
   HRESULT Stop() override;
   void Release() override;
 
+  // How long each progress poll waits for the graph's events. A host that does nothing else
+  // between polls waits here instead of sleeping, so it sees completion the moment it comes.
+  void SetCompletionWait(LONG ms) { completionWaitMs_ = ms; }
+
   ConverterState State() const { return state_; }
   CGraphCtl& Graph() { return graph_; }
 
@@ -80,6 +84,7 @@ class CConverter final : public IConverter {
   HRESULT failure_ = S_OK;
   VideoSizeAnswer videoSize_;
   int32_t frameRate_ = 0;
+  LONG completionWaitMs_ = kCompletionPollMs;
 };
 
 }  // namespace recast

@@ -10,6 +10,9 @@ namespace {
 
 constexpr std::string_view kAviNoRateDialog = "AVI format,no this para!";
 constexpr std::string_view kAviNoRatePage = "AVI ,no this para!";
+// A copy keeps the recorded video as it is: it has no bit rate or quality of its own.
+constexpr std::string_view kCopyNoRateDialog = "Video copied, no re-encoding";
+constexpr std::string_view kCopyNoRatePage = "Copied, no re-encoding";
 constexpr std::string_view kToAvi = "To AVI";
 constexpr std::string_view kToWmv = "To WMV";
 constexpr std::string_view kToMp4 = "To MP4";
@@ -154,8 +157,9 @@ std::string FormatSize(int32_t width, int32_t height) {
 std::string FormatFrameRate(int32_t fps) { return std::to_string(fps) + "fps"; }
 
 std::string FormatRate(OutputKind kind, bool cbr, uint32_t kbps, uint32_t quality, InfoPlace place) {
-  if (kind != OutputKind::Wmv)
-    return std::string(place == InfoPlace::SourceFileInfo ? kAviNoRateDialog : kAviNoRatePage);
+  const bool dialog = place == InfoPlace::SourceFileInfo;
+  if (CopiesVideo(kind)) return std::string(dialog ? kCopyNoRateDialog : kCopyNoRatePage);
+  if (kind != OutputKind::Wmv) return std::string(dialog ? kAviNoRateDialog : kAviNoRatePage);
   return cbr ? FormatBitRate(kbps) : FormatQuality(quality);
 }
 

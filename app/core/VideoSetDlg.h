@@ -82,7 +82,7 @@ std::string FormatFrameRate(int32_t fps);     // "25fps"
 
 // Where a parameter is shown: the Source File Info dialog or the information page.
 enum class InfoPlace { SourceFileInfo, InfoPage };
-// The rate field: the bit rate or quality of a WMV job; AVI jobs have none to show.
+// The rate field: the bit rate or quality of a WMV job; AVI jobs and copies have none to show.
 std::string FormatRate(OutputKind kind, bool cbr, uint32_t kbps, uint32_t quality, InfoPlace place);
 // The output format field.
 std::string_view FormatOutputKind(OutputKind kind, InfoPlace place);

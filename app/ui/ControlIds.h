@@ -24,6 +24,9 @@ constexpr int kWmvRadio = 1077;
 constexpr int kWmvPicture = 1063;
 constexpr int kAviRadio = 1078;
 constexpr int kAviPicture = 1064;
+// The lossless kind: the recorded video is copied into MP4, only the sound is encoded.
+constexpr int kMp4Radio = 1079;
+constexpr int kMp4Picture = 1066;
 constexpr int kRateCombo = 1097;
 // Information and preview.
 constexpr int kInfoTabs = 1106;

@@ -14,7 +14,7 @@ using K = ControlKind;
 
 constexpr int kWindowFontPoints = 8;
 
-const std::array<ControlEntry, 28> kControls{{
+const std::array<ControlEntry, 30> kControls{{
     {kAddFile, K::Button, {362, 34, 16, 16}, "Add file", ":/icons/add-file.svg"},
     {kDeleteFile, K::Button, {362, 62, 16, 16}, "Delete file", ":/icons/delete-file.svg"},
     {kAddFolder, K::Button, {362, 90, 16, 16}, "Add folder", ":/icons/add-folder.svg"},
@@ -33,6 +33,9 @@ const std::array<ControlEntry, 28> kControls{{
     {kAviRadio, K::Radio, {62, 9, 8, 14}, "Convert to AVI", nullptr},
     {kAviPicture, K::Picture, {73, 5, 24, 20}, "Convert to AVI", ":/icons/avi.svg"},
     {kRateCombo, K::Combo, {132, 7, 66, 50}, nullptr, nullptr},
+    // The copying kind sits after the rate mode, which only WMV has.
+    {kMp4Radio, K::Radio, {206, 9, 11, 16}, kMp4KindTooltip, nullptr},
+    {kMp4Picture, K::Picture, {218, 5, 24, 20}, kMp4KindTooltip, ":/icons/mp4.svg"},
     {kInfoTabs, K::Tabs, {384, 32, 139, 219}, "File info", nullptr},
     {kPreviewArea, K::PreviewArea, {384, 258, 139, 105}, "Preview window", nullptr},
     {kPreviewPlay, K::Button, {394, 385, 16, 16}, "Preview play", ":/icons/play.svg"},

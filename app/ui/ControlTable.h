@@ -21,6 +21,9 @@ struct ControlEntry {
 
 std::span<const ControlEntry> MainControls();
 
+// The copying output kind's name, on its radio, its picture and its caption.
+inline constexpr char kMp4KindTooltip[] = "Convert to MP4 (no re-encoding)";
+
 // The window's size in dialog units.
 constexpr int kWindowWidthDlu = 524;
 constexpr int kWindowHeightDlu = 417;

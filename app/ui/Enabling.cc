@@ -9,7 +9,8 @@ namespace {
 
 using namespace ids;
 
-constexpr std::initializer_list<int> kOutputKind{kWmvRadio, kAviRadio, kWmvPicture, kAviPicture};
+constexpr std::initializer_list<int> kOutputKind{kWmvRadio, kAviRadio, kMp4Radio,
+                                                 kWmvPicture, kAviPicture, kMp4Picture};
 constexpr std::initializer_list<int> kPaths{kSourcePath, kOutputPath};
 constexpr std::initializer_list<int> kListCommands{kAddFile, kAddFolder, kDeleteFile, kFileUp,
                                                    kFileDown, kVideoSet, kAudioSet, kStart,
@@ -116,6 +117,8 @@ Enabling ComputeEnabling(const EnablingInput& input) {
   // The rate mode can change whenever WMV is chosen and nothing converts.
   builder.Set({kRateCombo}, input.kind == OutputKind::Wmv &&
                                 input.context.state != ConvertState::Converting);
+  // A copy has no encoder settings: the video is not encoded and the sound's coding is fixed.
+  if (CopiesVideo(input.kind)) builder.Off({kVideoSet, kAudioSet});
   Enabling& result = builder.Result();
   if (!result.menu.count(kMenuFileInfo)) result.menu[kMenuFileInfo] = input.context.rowCount > 0;
   return result;

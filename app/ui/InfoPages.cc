@@ -42,10 +42,12 @@ InfoForm::InfoForm(const std::array<int, 6>& ids, const std::array<const char*, 
     fields_[i]->setFrame(false);
     layout->addRow(ColouredLabel(labels[i], this), fields_[i]);
   }
-  for (size_t i = 0; i < kAudioLines.size(); ++i) {
-    auto* line = new QLabel(QString::fromUtf8(kAudioLines[i].data(), static_cast<int>(kAudioLines[i].size())), this);
-    layout->addRow(ColouredLabel(kAudioLabels[i], this), line);
+  for (size_t i = 0; i < audio_.size(); ++i) {
+    audio_[i] = new QLabel(this);
+    audio_[i]->setObjectName(QString("audio-%1").arg(i));
+    layout->addRow(ColouredLabel(kAudioLabels[i], this), audio_[i]);
   }
+  Clear();
 }
 
 void InfoForm::Show(const InfoFields& fields) {
@@ -55,6 +57,8 @@ void InfoForm::Show(const InfoFields& fields) {
     fields_[i]->setText(QString::fromStdString(*texts[i]));
     fields_[i]->setCursorPosition(0);
   }
+  for (size_t i = 0; i < audio_.size(); ++i)
+    audio_[i]->setText(QString::fromUtf8(fields.audio[i].data(), static_cast<qsizetype>(fields.audio[i].size())));
 }
 
 InfoPages::InfoPages(QWidget* parent) : QTabWidget(parent) {

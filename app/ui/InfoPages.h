@@ -1,8 +1,9 @@
 // InfoPages: the tab control "File info" with its pages "Source", "Destination" and "Preview",
-// and the Source File Info dialog. Both show InfoFields; the audio lines are fixed.
+// and the Source File Info dialog. Both show InfoFields, audio lines included.
 #pragma once
 
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <array>
@@ -24,9 +25,11 @@ class InfoForm final : public QWidget {
   void Show(const InfoFields& fields);
   void Clear() { Show({}); }
   QString Text(int field) const { return fields_[static_cast<size_t>(field)]->text(); }
+  QString AudioText(int line) const { return audio_[static_cast<size_t>(line)]->text(); }
 
  private:
   std::array<QLineEdit*, 6> fields_{};
+  std::array<QLabel*, 4> audio_{};
 };
 
 class InfoPages final : public QTabWidget {

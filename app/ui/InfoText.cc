@@ -1,9 +1,15 @@
 #include "InfoText.h"
 
+#include "CopyMuxIds.h"
 #include "DurationText.h"
 #include "VideoSetDlg.h"
 
 namespace recast::ui {
+
+static_assert(kCopyMuxAacRate == 16000 && kCopyMuxAacBitRate == 48000,
+              "the MP4 audio lines name the sound the multiplexer encodes");
+const AudioLines kMp4AudioLines{"AAC", "16KHZ", "Single Channel", "48 Kbps"};
+
 namespace {
 
 constexpr uint32_t kBitsPerKbit = 1000;
@@ -18,9 +24,14 @@ bool Prepared(const DriverSnapshot& d) {
 }
 
 // The output size: what the Video Set dialog holds for a prepared file (its defaults come from
-// that file), else the decoded size, else what the dialog holds from an earlier file.
+// that file), else the decoded size, else what the dialog holds from an earlier file. A copy
+// keeps the recorded size, whatever the dialog holds.
 std::string OutputSize(const InfoInput& input) {
   const DriverSnapshot& d = input.driver;
+  if (CopiesVideo(d.kind)) {
+    if (input.facts.decodedWidth > 0) return FormatSize(input.facts.decodedWidth, input.facts.decodedHeight);
+    if (d.currentRecord) return FormatSize(d.currentRecord->width, d.currentRecord->height);
+  }
   if (Prepared(d) && d.settings.width > 0) return FormatSize(d.settings.width, d.settings.height);
   if (Prepared(d) && d.outputWidth > 0) return FormatSize(d.outputWidth, d.outputHeight);
   if (input.facts.decodedWidth > 0) return FormatSize(input.facts.decodedWidth, input.facts.decodedHeight);
@@ -45,6 +56,7 @@ InfoFields Destination(const InfoInput& input, InfoPlace place) {
   fields.rate = FormatRate(d.kind, d.cbr, d.settings.bitRateKbps, d.settings.quality, place);
   fields.format = FormatOutputKind(d.kind, place);
   fields.size = OutputSize(input);
+  if (d.kind == OutputKind::Mp4) fields.audio = kMp4AudioLines;
   return fields;
 }
 

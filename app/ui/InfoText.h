@@ -10,6 +10,13 @@
 
 namespace recast::ui {
 
+using AudioLines = std::array<std::string_view, 4>;  // codec, sampling, channels, bits
+
+// The audio lines of every page and of the dialog, but for an MP4 output, whose sound is
+// encoded to AAC whatever the recording holds.
+constexpr AudioLines kAudioLines{"G722-16", "16KHZ", "Single Channel", "16 Bits"};
+extern const AudioLines kMp4AudioLines;
+
 struct InfoFields {
   std::string path;
   std::string duration;
@@ -17,11 +24,8 @@ struct InfoFields {
   std::string format;  // "mp4 file"/"264 file" on Source and Preview, the output kind elsewhere
   std::string size;
   std::string frameRate;
+  AudioLines audio = kAudioLines;
 };
-
-// The audio lines, the same on every page and on the dialog.
-constexpr std::array<std::string_view, 4> kAudioLines{"G722-16", "16KHZ", "Single Channel",
-                                                       "16 Bits"};
 
 // What the pages know of the current file: its facts when a converter or a look at the file
 // found them.

@@ -140,6 +140,7 @@ void MainWindow::OnRateMode(int index) {
 }
 
 void MainWindow::OnVideoSet() {
+  if (CopiesVideo(snapshot_.kind)) return;
   auto prepared = std::make_shared<bool>(false);
   Post([prepared](CConvertDriver& d) { *prepared = d.EnsurePrepared(); },
        [this, prepared] {
@@ -155,6 +156,7 @@ void MainWindow::OnVideoSet() {
 }
 
 void MainWindow::OnAudioSet() {
+  if (CopiesVideo(snapshot_.kind)) return;
   Post([](CConvertDriver& d) {
     if (!d.EnsurePrepared()) return;
     if (IConverter* converter = d.Converter()) converter->ConfigureAudio();

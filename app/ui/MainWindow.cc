@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+#include <tuple>
 
 #include "ControlIds.h"
 #include "ControlTable.h"
@@ -31,6 +32,8 @@ const QRect kPathGroup(7, 362, 352, 50);
 const QRect kSourceLabel(12, 376, 80, 10);
 const QRect kOutputLabel(12, 393, 80, 10);
 const QRect kRateLabel(104, 9, 27, 10);
+// Completes the MP4 picture's caption: "MP4 (no re-encoding)".
+const QRect kMp4Label(244, 9, 70, 10);
 
 struct MenuEntry {
   const char* text;
@@ -132,13 +135,17 @@ void MainWindow::BuildControls() {
   auto* group = new QGroupBox("Convert File Info", this);
   group->setGeometry(units.Rect(kPathGroup));
   SetTextColour(group);
-  for (const auto& [rect, text] : {std::pair{kSourceLabel, "Source File Path     :"},
-                                   std::pair{kOutputLabel, "Destination File Path:"},
-                                   std::pair{kRateLabel, "Rate:"}}) {
+  const auto addLabel = [&](const QRect& rect, const char* text) {
     auto* label = new QLabel(text, this);
     label->setGeometry(units.Rect(rect));
     SetTextColour(label);
-  }
+    return label;
+  };
+  addLabel(kSourceLabel, "Source File Path     :");
+  addLabel(kOutputLabel, "Destination File Path:");
+  rateLabel_ = addLabel(kRateLabel, "Rate:");
+  mp4Label_ = addLabel(kMp4Label, "(no re-encoding)");
+  mp4Label_->setToolTip(kMp4KindTooltip);
 
   for (const ControlEntry& entry : MainControls()) {
     QWidget* widget = MakeControl(entry);
@@ -154,6 +161,7 @@ void MainWindow::BuildControls() {
   }
   wmvRadio_ = static_cast<QRadioButton*>(Control(ids::kWmvRadio));
   aviRadio_ = static_cast<QRadioButton*>(Control(ids::kAviRadio));
+  mp4Radio_ = static_cast<QRadioButton*>(Control(ids::kMp4Radio));
   sourcePath_ = static_cast<QLineEdit*>(Control(ids::kSourcePath));
   outputPath_ = static_cast<QLineEdit*>(Control(ids::kOutputPath));
   rateCombo_->addItems({"CBR", "VBR"});
@@ -172,12 +180,17 @@ void MainWindow::BuildControls() {
       {ids::kPreviewStop, &MainWindow::PreviewStop}, {ids::kPreviewStep, &MainWindow::PreviewStep}};
   for (const auto& [id, command] : commands)
     connect(static_cast<QToolButton*>(Control(id)), &QToolButton::clicked, this, command);
-  connect(wmvRadio_, &QRadioButton::clicked, this, [this] { OnOutputKind(OutputKind::Wmv); });
-  connect(aviRadio_, &QRadioButton::clicked, this, [this] { OnOutputKind(OutputKind::Avi); });
-  connect(static_cast<QToolButton*>(Control(ids::kWmvPicture)), &QToolButton::clicked, this,
-          [this] { OnOutputKind(OutputKind::Wmv); });
-  connect(static_cast<QToolButton*>(Control(ids::kAviPicture)), &QToolButton::clicked, this,
-          [this] { OnOutputKind(OutputKind::Avi); });
+  // Each kind has a radio and a picture button that both choose it.
+  const std::tuple<int, int, OutputKind> kinds[] = {
+      {ids::kWmvRadio, ids::kWmvPicture, OutputKind::Wmv},
+      {ids::kAviRadio, ids::kAviPicture, OutputKind::Avi},
+      {ids::kMp4Radio, ids::kMp4Picture, OutputKind::Mp4}};
+  for (const auto& [radio, picture, kind] : kinds) {
+    connect(static_cast<QRadioButton*>(Control(radio)), &QRadioButton::clicked, this,
+            [this, kind] { OnOutputKind(kind); });
+    connect(static_cast<QToolButton*>(Control(picture)), &QToolButton::clicked, this,
+            [this, kind] { OnOutputKind(kind); });
+  }
   connect(rateCombo_, &QComboBox::activated, this, &MainWindow::OnRateMode);
   connect(list_, &FileListView::RowClicked, this, &MainWindow::OnRowClicked);
   connect(list_, &FileListView::RowRightClicked, this, &MainWindow::OnRowRightClicked);
@@ -218,6 +231,8 @@ void MainWindow::ApplyEnabling() {
        .previewMode = previewMode_});
   for (const auto& [id, enabled] : enabling.controls)
     if (QWidget* widget = Control(id)) widget->setEnabled(enabled);
+  // The caption greys out with the kind it completes.
+  mp4Label_->setEnabled(mp4Radio_->isEnabled());
   UpdateMenu();
 }
 
@@ -242,11 +257,14 @@ void MainWindow::Message(const QString& text, const QString& caption) {
 
 void MainWindow::RestartDriverTimer() { driverTimer_.start(kDriverTimerPeriodMs); }
 
-// The radios always show the current output kind; the rate combo only belongs to WMV.
+// The radios always show the current output kind; the rate combo and its caption only belong
+// to WMV.
 void MainWindow::ShowOutputKind(OutputKind kind) {
   wmvRadio_->setChecked(kind == OutputKind::Wmv);
   aviRadio_->setChecked(kind == OutputKind::Avi);
+  mp4Radio_->setChecked(kind == OutputKind::Mp4);
   rateCombo_->setVisible(kind == OutputKind::Wmv);
+  rateLabel_->setVisible(kind == OutputKind::Wmv);
 }
 
 // ---- IDriverView ------------------------------------------------------------------------

@@ -35,6 +35,7 @@
 
 class QAbstractButton;
 class QComboBox;
+class QLabel;
 class QRadioButton;
 
 namespace recast::ui {
@@ -165,6 +166,9 @@ class MainWindow final : public QWidget, public IDriverView {
   QComboBox* rateCombo_ = nullptr;
   QRadioButton* wmvRadio_ = nullptr;
   QRadioButton* aviRadio_ = nullptr;
+  QRadioButton* mp4Radio_ = nullptr;
+  QLabel* rateLabel_ = nullptr;
+  QLabel* mp4Label_ = nullptr;
   QLineEdit* sourcePath_ = nullptr;
   QLineEdit* outputPath_ = nullptr;
   InfoPages* pages_ = nullptr;

@@ -1,7 +1,8 @@
 // recast-screenshot: opens the Recast window with the given recordings, converts them and
-// previews the first, and writes two pictures of the window: one while a file converts
-// (progress cells and load meter) and one while the preview plays (the "Preview" page). It
-// also reports the longest stall of the window's thread during the conversion.
+// previews the first, and writes three pictures of the window: one while a file converts
+// (progress cells and load meter), one while the preview plays (the "Preview" page) and one
+// after the same files were converted to MP4 without re-encoding (the "Destination" page). It
+// also reports the longest stall of the window's thread during the first conversion.
 //
 // Usage: recast-screenshot OUTPUT_DIR RECORDING...   (the filter modules must be registered)
 #include <QApplication>
@@ -18,6 +19,7 @@ extern "C" {
 #include "ControlIds.h"
 #include "GraphClasses.h"
 #include "GraphConverter.h"
+#include "InfoPages.h"
 #include "LoadMeter.h"
 #include "MainWindow.h"
 #include "PreviewArea.h"
@@ -48,6 +50,24 @@ bool Save(QWidget& window, const QString& path) {
   const bool saved = window.grab().save(path);
   std::printf("%s %s\n", saved ? "wrote" : "cannot write", qPrintable(path));
   return saved;
+}
+
+// The same files converted to MP4 without re-encoding, shown with the Destination page.
+int ConvertCopies(MainWindow& window, const QString& outDir, const QStringList& files) {
+  window.OnOutputKind(OutputKind::Mp4);
+  if (!WaitFor([&] { return !window.Busy() && window.Model().rowCount() == 0; })) return 1;
+  window.AddPaths(files);
+  if (!WaitFor([&] { return !window.Busy() && window.Model().rowCount() == files.size(); })) return 1;
+  window.OnRowClicked(0);
+  WaitFor([&] { return !window.Busy(); });
+  window.OnStart();
+  if (!WaitFor([&] { return !window.Busy() && window.Snapshot().state == ConvertState::Finished; }))
+    return 1;
+  window.OnRowClicked(0);
+  WaitFor([&] { return !window.Busy(); });
+  window.Pages()->setCurrentIndex(kDestinationPage);
+  WaitFor([&] { return !window.Busy(); });
+  return Save(window, outDir + "/mp4.png") ? 0 : 1;
 }
 
 int Run(MainWindow& window, const QString& outDir, const QStringList& files) {
@@ -86,7 +106,7 @@ int Run(MainWindow& window, const QString& outDir, const QStringList& files) {
   if (!WaitFor([&] { return window.PreviewOpen() && window.Preview()->PicturesReceived() > 30; })) return 1;
   if (!Save(window, outDir + "/preview.png")) return 1;
   window.PreviewStop();
-  return 0;
+  return ConvertCopies(window, outDir, files);
 }
 
 }  // namespace

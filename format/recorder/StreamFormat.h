@@ -25,6 +25,11 @@ constexpr uint32_t kMagic4HLQ = 0x514C4834;  // "4HLQ": H.264 family
 constexpr uint32_t kMagic4MLQ = 0x514C4D34;  // "4MLQ": MPEG-4 family
 constexpr uint32_t kMagic4MSH = 0x48534D34;  // "4MSH": MPEG-4 family, second decoder subtype
 
+// Whether a FileHeader's magic opens a recorder stream: one of the three above.
+constexpr bool IsRecorderMagic(uint32_t magic) {
+  return magic == kMagic4HLQ || magic == kMagic4MLQ || magic == kMagic4MSH;
+}
+
 // FileHeader.systemType: what the stream carries.
 constexpr uint16_t kSystemVideo = 0x1001;
 constexpr uint16_t kSystemAudio = 0x1002;

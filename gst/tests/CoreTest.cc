@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "GroupPackets.h"
-#include "GroupScanner.h"
+#include "recorder/GroupStreamReader.h"
 #include "RecorderIndex.h"
 
 namespace recastgst {
@@ -43,16 +43,16 @@ void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) {
   to.insert(to.end(), bytes.begin(), bytes.end());
 }
 
-TEST(GroupScanner, GivesOffsetsAndMarksDamageAcrossArbitraryCuts) {
+TEST(GroupStreamReader, GivesOffsetsAndMarksDamageAcrossArbitraryCuts) {
   const std::vector<uint8_t> first = Group(kFrameTypeKey, 2, 0);
   // Damage, ending in a start code that the group's own start code follows (01 00 00 00 01...:
   // not a group start, as its second word is 1).
   std::vector<uint8_t> stream = {0xEE, 0xEE, 0xEE, 0x01, 0x00, 0x00, 0x00};
   Append(stream, first);
   Append(stream, Group(kFrameTypeOther, 1, 1));
-  GroupScanner scanner;
+  recorder::GroupStreamReader scanner;
   scanner.Restart(40);
-  std::vector<ScannedGroup> groups;
+  std::vector<recorder::StreamGroup> groups;
   for (size_t at = 0; at < stream.size(); at += 3) {
     scanner.Push(recorder::ByteSpan(stream.data() + at, std::min<size_t>(3, stream.size() - at)));
     while (auto group = scanner.Next()) groups.push_back(*group);

@@ -71,9 +71,10 @@ void OnHandoff(GstElement*, GstBuffer* buffer, GstPad*, gpointer data) {
 }
 
 // Waits for one of `types` on the bus; false at the deadline. Errors end the wait and are kept.
-bool WaitFor(GstBus* bus, GstMessageType types, std::chrono::seconds deadline, RunResult& result) {
+bool WaitFor(GstBus* bus, GstMessageType types, std::chrono::seconds deadline, RunResult& result,
+             GstClockTime extra = 0) {
   GstMessage* message = gst_bus_timed_pop_filtered(
-      bus, static_cast<GstClockTime>(deadline.count()) * GST_SECOND,
+      bus, static_cast<GstClockTime>(deadline.count()) * GST_SECOND + extra,
       static_cast<GstMessageType>(types | GST_MESSAGE_ERROR));
   if (!message) return false;
   bool wanted = true;
@@ -87,6 +88,31 @@ bool WaitFor(GstBus* bus, GstMessageType types, std::chrono::seconds deadline, R
   if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) result.eos = true;
   gst_message_unref(message);
   return wanted;
+}
+
+int VideoBuffers(Counting& counting) {
+  std::lock_guard guard(counting.lock);
+  return counting.result->sinks["v"].buffers;
+}
+
+// Waits for `types` on the bus, or (with options.stopAfterVideo) until the sink "v" has that
+// many buffers, calling options.midway on the way; false at the deadline or on an error (kept).
+bool Play(GstElement* pipeline, GstBus* bus, Counting& counting, const RunOptions& options,
+          RunResult& result) {
+  const auto end = std::chrono::steady_clock::now() + options.deadline;
+  bool midwayDone = !options.midway;
+  const GstMessageType ending = options.stopAfterVideo > 0 ? GST_MESSAGE_UNKNOWN : GST_MESSAGE_EOS;
+  while (std::chrono::steady_clock::now() < end) {
+    const int buffers = VideoBuffers(counting);
+    if (!midwayDone && buffers >= options.midwayAfterVideo) {
+      midwayDone = true;
+      options.midway(pipeline);
+    }
+    if (options.stopAfterVideo > 0 && buffers >= options.stopAfterVideo) return true;
+    if (WaitFor(bus, ending, std::chrono::seconds(0), result, 100 * GST_MSECOND)) return true;
+    if (!result.error.empty()) return false;
+  }
+  return false;
 }
 
 std::vector<GstElement*> FakeSinks(GstElement* pipeline) {
@@ -136,6 +162,7 @@ RunResult RunPipeline(const std::string& description, const RunOptions& options)
     g_object_set(sink, "signal-handoffs", TRUE, nullptr);
     g_signal_connect(sink, "handoff", G_CALLBACK(OnHandoff), taps.back().get());
   }
+  if (options.setup) options.setup(pipeline);
   GstBus* bus = gst_element_get_bus(pipeline);
   if (options.afterPreroll) {
     gst_element_set_state(pipeline, GST_STATE_PAUSED);
@@ -150,10 +177,14 @@ RunResult RunPipeline(const std::string& description, const RunOptions& options)
   }
   if (result.error.empty()) {
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    if (!WaitFor(bus, GST_MESSAGE_EOS, options.deadline, result) && result.error.empty())
-      result.error = "no end of stream before the deadline";
+    const bool ended = options.stopAfterVideo > 0 || options.midway
+                           ? Play(pipeline, bus, counting, options, result)
+                           : WaitFor(bus, GST_MESSAGE_EOS, options.deadline, result);
+    if (!ended && result.error.empty()) result.error = "no end of stream before the deadline";
   }
-  gst_element_set_state(pipeline, GST_STATE_NULL);
+  const GstStateChangeReturn toNull = gst_element_set_state(pipeline, GST_STATE_NULL);
+  if (options.stopAfterVideo > 0 && result.error.empty())
+    result.stopped = toNull == GST_STATE_CHANGE_SUCCESS;
   gst_object_unref(bus);
   gst_object_unref(pipeline);
   return result;

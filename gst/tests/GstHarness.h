@@ -50,6 +50,7 @@ struct SinkRecord {
 
 struct RunResult {
   bool eos = false;
+  bool stopped = false;  // a live run ended by its buffer count, and went to NULL without error
   std::string error;  // the first error message, if any
   std::map<std::string, SinkRecord> sinks;  // by fake sink name
 };
@@ -59,6 +60,15 @@ struct RunOptions {
   // Called once the pipeline has prerolled in PAUSED, before it plays; what the sinks got
   // before the call is forgotten.
   std::function<void(GstElement* pipeline)> afterPreroll;
+  // Called once the pipeline is built, before any state change.
+  std::function<void(GstElement* pipeline)> setup;
+  // A live stream never ends: the run ends once the sink named "v" has this many buffers
+  // (0: wait for the end of stream).
+  int stopAfterVideo = 0;
+  // Called once (on the test's thread) when the sink named "v" has `midwayAfterVideo` buffers,
+  // for a state change in the middle of a run.
+  std::function<void(GstElement* pipeline)> midway;
+  int midwayAfterVideo = 0;
 };
 
 // Runs a gst-launch description whose fake sinks are named; each sink counts what reaches it.

@@ -60,7 +60,8 @@ TEST(SessionHolder, WithoutASessionEveryOperationFails) {
   EXPECT_EQ(E_FAIL, holder.Pause());
   EXPECT_EQ(E_FAIL, holder.Stop());
   EXPECT_EQ(E_FAIL, holder.ChangeStart());
-  EXPECT_EQ(E_FAIL, holder.FillBuffer(nullptr));
+  FillTarget target;
+  EXPECT_EQ(E_FAIL, holder.FillBuffer(target));
   uint8_t header[40];
   EXPECT_EQ(E_FAIL, holder.GetHeader(header));
   EXPECT_EQ(-1, holder.GetDuration());

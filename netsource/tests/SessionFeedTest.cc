@@ -5,9 +5,7 @@
 #include <future>
 #include <thread>
 
-#include "Allocator.h"
 #include "CallbackTable.h"
-#include "ComPtr.h"
 #include "FirstGroupProbe.h"
 #include "SessionFeed.h"
 #include "recorder/ByteOrder.h"
@@ -84,24 +82,12 @@ TEST(FirstGroupProbe, OldHeadersTakeTheResolutionWord) {
   EXPECT_EQ(recorder::rl32(header, 28).value(), 0xABCD1003u);
 }
 
-ComPtr<IMemAllocator> Allocator(LONG buffers) {
-  HRESULT hr = S_OK;
-  ComPtr<IMemAllocator> allocator;
-  CMemAllocator::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(
-      IID_IMemAllocator, allocator.ReleaseAndGetVoidAddress());
-  ALLOCATOR_PROPERTIES request{buffers, 4096, 1, 0};
-  ALLOCATOR_PROPERTIES actual{};
-  EXPECT_EQ(allocator->SetProperties(&request, &actual), S_OK);
-  EXPECT_EQ(allocator->Commit(), S_OK);
-  return allocator;
-}
-
-HRESULT FillOne(SessionFeed& feed, IMemAllocator* allocator, LONG limit, LONG* length = nullptr) {
-  IMediaSample* sample = nullptr;
-  EXPECT_EQ(allocator->GetBuffer(&sample, nullptr, nullptr, 0), S_OK);
-  const HRESULT hr = feed.Fill(sample, limit);
-  if (length) *length = sample->GetActualDataLength();
-  sample->Release();
+// One fill into a sample-sized buffer, as a pin does.
+HRESULT FillOne(SessionFeed& feed, LONG limit, size_t* length = nullptr) {
+  std::vector<uint8_t> buffer(4096);
+  FillTarget target{buffer.data(), buffer.size()};
+  const HRESULT hr = feed.Fill(target, limit);
+  if (length) *length = target.length;
   return hr;
 }
 
@@ -128,14 +114,13 @@ TEST(SessionFeed, HeaderThenProbeSignalsReadyAndEveryBlockIsQueued) {
 
 TEST(SessionFeed, LoweringTheLimitRetiresNodesUntilThePoolMatches) {
   SessionFeed feed(nullptr, SizeRule::TakeGroup, FillTraces::NoNode);
-  auto allocator = Allocator(2);
   std::vector<uint8_t> block(10, 7);
-  EXPECT_EQ(FillOne(feed, allocator.Get(), 100), NETSRC_S_NODATA);
+  EXPECT_EQ(FillOne(feed, 100), NETSRC_S_NODATA);
   for (int i = 0; i < 45; ++i) {
     feed.OnStreamBlock(block.data(), block.size());
-    LONG length = 0;
-    ASSERT_EQ(FillOne(feed, allocator.Get(), 60, &length), S_OK);
-    EXPECT_EQ(length, 10);
+    size_t length = 0;
+    ASSERT_EQ(FillOne(feed, 60, &length), S_OK);
+    EXPECT_EQ(length, 10u);
   }
   EXPECT_EQ(feed.Queue().RetiredCount(), 40u);
   EXPECT_EQ(feed.NodeCount(), 60);
@@ -146,6 +131,22 @@ TEST(SessionFeed, LoweringTheLimitRetiresNodesUntilThePoolMatches) {
   EXPECT_EQ(held.wait_for(20ms), std::future_status::timeout);
   feed.Halt();
   EXPECT_EQ(held.wait_for(30s), std::future_status::ready);
+}
+
+// A carrier with no memory or too little of it gets an error, and the node stays queued for the
+// next fill.
+TEST(SessionFeed, FillIntoATooSmallTargetKeepsTheNode) {
+  SessionFeed feed(nullptr, SizeRule::TakeGroup, FillTraces::NoNode);
+  std::vector<uint8_t> block(2048, 3);
+  feed.OnStreamBlock(block.data(), block.size());
+  FillTarget none;
+  EXPECT_EQ(feed.Fill(none, 100), E_POINTER);
+  std::vector<uint8_t> small(2047);
+  FillTarget tooSmall{small.data(), small.size()};
+  EXPECT_EQ(feed.Fill(tooSmall, 100), E_UNEXPECTED);
+  size_t length = 0;
+  EXPECT_EQ(FillOne(feed, 100, &length), S_OK);
+  EXPECT_EQ(length, 2048u);
 }
 
 TEST(CallbackTable, RemoveWaitsForRunningCallbacksAndHidesTheKey) {

@@ -12,15 +12,17 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/buffer.h>
-#include <libavutil/imgutils.h>
 }
 
 namespace {
 
 constexpr REFERENCE_TIME kUnitsPerSecond = 10000000;
 constexpr REFERENCE_TIME kDefaultFrameDuration = kUnitsPerSecond / 25;
-constexpr int kFrameAlign = 32;          // row alignment of the pooled encoder frames
 constexpr LONG kOutputBuffers = 4;
+// The automatic thread count. The decoder upstream already decodes its frames on the other
+// cores while this thread encodes; slicing each picture over the cores as well cost about a
+// fifth more processor time in hand-offs and gained no speed on a busy machine.
+constexpr int kAutomaticThreads = 1;
 constexpr LONG kMinOutputBuffer = 64 * 1024;
 constexpr WORD kCodedBitCount = 24;      // what AVI files of this codec declare
 constexpr int kBitsPerKilobit = 1000;
@@ -30,6 +32,9 @@ GUID FourCCSubtype(DWORD code) {
   subtype.Data1 = code;
   return subtype;
 }
+
+// Frees a picture buffer the codec held: the sample goes back to its allocator.
+void ReleaseSample(void* sample, uint8_t*) { static_cast<IMediaSample*>(sample)->Release(); }
 
 // A compressed picture never needs more than the raw one plus headers.
 LONG OutputBufferSize(int width, int height) {
@@ -149,7 +154,7 @@ HRESULT VideoEncoder::StartStreaming() {
   m_codec->framerate = av_inv_q(m_codec->time_base);
   m_codec->gop_size = static_cast<int>(settings.keyInterval);
   m_codec->max_b_frames = 0;
-  m_codec->thread_count = static_cast<int>(settings.threads);
+  m_codec->thread_count = settings.threads ? static_cast<int>(settings.threads) : kAutomaticThreads;
   m_codec->codec_tag = settings.FourCCCode();
   if (settings.quantizer) {
     m_codec->flags |= AV_CODEC_FLAG_QSCALE;
@@ -162,11 +167,9 @@ HRESULT VideoEncoder::StartStreaming() {
     FreeCodec();
     return E_FAIL;
   }
-  const int frameSize = av_image_get_buffer_size(AV_PIX_FMT_YUV420P, m_width, m_height, kFrameAlign);
-  m_pool = frameSize > 0 ? av_buffer_pool_init(frameSize, nullptr) : nullptr;
   m_frame = av_frame_alloc();
   m_packet = av_packet_alloc();
-  if (!m_pool || !m_frame || !m_packet) {
+  if (!m_frame || !m_packet) {
     FreeCodec();
     return E_OUTOFMEMORY;
   }
@@ -182,29 +185,35 @@ void VideoEncoder::FreeCodec() {
   avcodec_free_context(&m_codec);
   av_frame_free(&m_frame);
   av_packet_free(&m_packet);
-  av_buffer_pool_uninit(&m_pool);
 }
 
 HRESULT VideoEncoder::SendPicture(IMediaSample* pSample) {
   BYTE* data = nullptr;
   if (FAILED(pSample->GetPointer(&data))) return E_POINTER;
+  const size_t size = PlanarYuv420Size(m_width, m_height);
   // A short picture is dropped rather than read past its end.
-  if (pSample->GetActualDataLength() < static_cast<LONG>(PlanarYuv420Size(m_width, m_height))) {
+  if (size == 0 || pSample->GetActualDataLength() < static_cast<LONG>(size)) {
     OutputDebugStringA("ffdshow video encoder: short picture dropped\n");
     return S_FALSE;
   }
-  AVBufferRef* buffer = av_buffer_pool_get(m_pool);
-  if (!buffer) return E_OUTOFMEMORY;
+  // The codec reads the picture where the sample holds it: it references the sample (which
+  // stays out of its allocator until the codec lets go) rather than taking a copy of it.
+  pSample->AddRef();
+  AVBufferRef* buffer = av_buffer_create(data, size, ReleaseSample, pSample, AV_BUFFER_FLAG_READONLY);
+  if (!buffer) {
+    pSample->Release();
+    return E_OUTOFMEMORY;
+  }
   av_frame_unref(m_frame);
   m_frame->buf[0] = buffer;
-  av_image_fill_arrays(m_frame->data, m_frame->linesize, buffer->data, AV_PIX_FMT_YUV420P, m_width,
-                       m_height, kFrameAlign);
+  const YuvPlanes in = MapPlanarYuv420(m_pInput->CurrentMediaType().subtype, data, m_width, m_height);
+  for (int plane = 0; plane < 3; ++plane) {
+    m_frame->data[plane] = in.planes[plane];
+    m_frame->linesize[plane] = in.strides[plane];
+  }
   m_frame->format = AV_PIX_FMT_YUV420P;
   m_frame->width = m_width;
   m_frame->height = m_height;
-  const YuvPlanes in = MapPlanarYuv420(m_pInput->CurrentMediaType().subtype, data, m_width, m_height);
-  av_image_copy(m_frame->data, m_frame->linesize, const_cast<const uint8_t**>(in.planes), in.strides,
-                AV_PIX_FMT_YUV420P, m_width, m_height);
   REFERENCE_TIME start = 0;
   REFERENCE_TIME stop = 0;
   int64_t slot = m_nextSlot;

@@ -4,8 +4,9 @@
 // the thread count. No B-frames, so frames leave in the order they arrive, each with the time
 // of its slot (frame index × frame duration); key frames are sync points.
 //
-// Data path: input pictures are copied into frames from a buffer pool made at the start of
-// streaming; the packet is copied into the output sample. Nothing else is allocated per frame.
+// Data path: the codec reads each input picture in its sample (the frame references the
+// sample, so the sample returns to its allocator only once the codec is done with it); the
+// packet is copied into the output sample.
 //
 // Locks: the transform's (filter lock, then streaming lock). The codec state is made in
 // StartStreaming and used only by the streaming thread under m_csReceive.
@@ -15,7 +16,6 @@
 #include "FfdshowSettings.h"
 #include "Transform.h"
 
-struct AVBufferPool;
 struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
@@ -49,7 +49,6 @@ class VideoEncoder final : public CTransformFilter, public ISpecifyPropertyPages
 
   // Set in StartStreaming; used by the streaming thread.
   AVCodecContext* m_codec = nullptr;
-  AVBufferPool* m_pool = nullptr;
   AVFrame* m_frame = nullptr;
   AVPacket* m_packet = nullptr;
   int m_width = 0;

@@ -48,13 +48,27 @@ void Check(int code) {
   if (code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE) throw StoreError{code};
 }
 
-// A prepared statement, finalised when it goes out of scope.
+// A prepared statement for the span of one query: taken from the connection's cache and
+// handed back when it goes out of scope; prepared for the query alone (and finalised) when no
+// cache is given or the cached one is in use.
 class Statement {
  public:
-  Statement(sqlite3* db, const char* sql) {
-    Check(sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr));
+  Statement(sqlite3* db, StatementCache* cache, const std::string& sql) {
+    int code = SQLITE_OK;
+    if (cache) cached_ = cache->Take(db, sql, code);
+    Check(code);
+    if (cached_) {
+      stmt_ = cached_->stmt;
+    } else {
+      Check(sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr));
+    }
   }
-  ~Statement() { sqlite3_finalize(stmt_); }
+  ~Statement() {
+    if (cached_)
+      StatementCache::Return(cached_);
+    else
+      sqlite3_finalize(stmt_);
+  }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
@@ -93,6 +107,7 @@ class Statement {
   }
 
  private:
+  StatementCache::Entry* cached_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
 };
 
@@ -154,38 +169,72 @@ LONG CreateDatabaseFile(const std::string& path) {
   return ERROR_SUCCESS;
 }
 
+}  // namespace
+
+StatementCache::Entry* StatementCache::Take(sqlite3* db, const std::string& sql, int& code) {
+  code = SQLITE_OK;
+  Entry& entry = entries_[sql];
+  if (entry.inUse) return nullptr;
+  if (!entry.stmt) {
+    code = sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()),
+                              SQLITE_PREPARE_PERSISTENT, &entry.stmt, nullptr);
+    if (code != SQLITE_OK) {
+      sqlite3_finalize(entry.stmt);
+      entries_.erase(sql);
+      return nullptr;
+    }
+  }
+  entry.inUse = true;
+  return &entry;
+}
+
+void StatementCache::Return(Entry* entry) {
+  // A statement left in the middle of its rows would keep its read open past the transaction.
+  sqlite3_reset(entry->stmt);
+  sqlite3_clear_bindings(entry->stmt);
+  entry->inUse = false;
+}
+
+void StatementCache::Clear() {
+  for (auto& [sql, entry] : entries_) sqlite3_finalize(entry.stmt);
+  entries_.clear();
+}
+
+namespace {
+
 bool HasSchema(sqlite3* db) {
-  Statement stmt(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'keys'");
+  Statement stmt(db, nullptr, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'keys'");
   return stmt.Step();
 }
 
 }  // namespace
 
 bool RegistryTxn::KeyExists(KeyId id) {
-  Statement stmt(db_, "SELECT 1 FROM keys WHERE id = ?");
+  Statement stmt(db_, &cache_, "SELECT 1 FROM keys WHERE id = ?");
   return stmt.Bind(1, id).Step();
 }
 
 std::optional<KeyId> RegistryTxn::FindChild(KeyId parent, const RegName& name) {
-  Statement stmt(db_, "SELECT id FROM keys WHERE parent = ? AND fold = ?");
+  Statement stmt(db_, &cache_, "SELECT id FROM keys WHERE parent = ? AND fold = ?");
   if (!stmt.Bind(1, parent).Bind(2, name.fold).Step()) return std::nullopt;
   return stmt.Int(0);
 }
 
 KeyId RegistryTxn::AddChild(KeyId parent, const RegName& name) {
-  Statement stmt(db_, "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?)");
+  Statement stmt(db_, &cache_, "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?)");
   stmt.Bind(1, parent).Bind(2, name.text).Bind(3, name.fold).Step();
   return sqlite3_last_insert_rowid(db_);
 }
 
 std::optional<KeyRow> RegistryTxn::ChildAt(KeyId parent, DWORD index) {
-  Statement stmt(db_, "SELECT id, name FROM keys WHERE parent = ? ORDER BY fold LIMIT 1 OFFSET ?");
+  Statement stmt(db_, &cache_,
+                 "SELECT id, name FROM keys WHERE parent = ? ORDER BY fold LIMIT 1 OFFSET ?");
   if (!stmt.Bind(1, parent).Bind(2, index).Step()) return std::nullopt;
   return KeyRow{stmt.Int(0), stmt.Text(1)};
 }
 
 std::vector<KeyRow> RegistryTxn::Children(KeyId parent) {
-  Statement stmt(db_, "SELECT id, name FROM keys WHERE parent = ? ORDER BY fold");
+  Statement stmt(db_, &cache_, "SELECT id, name FROM keys WHERE parent = ? ORDER BY fold");
   stmt.Bind(1, parent);
   std::vector<KeyRow> rows;
   while (stmt.Step()) rows.push_back({stmt.Int(0), stmt.Text(1)});
@@ -193,14 +242,14 @@ std::vector<KeyRow> RegistryTxn::Children(KeyId parent) {
 }
 
 std::optional<ValueRow> RegistryTxn::ValueAt(KeyId key, DWORD index) {
-  Statement stmt(db_,
+  Statement stmt(db_, &cache_,
                  "SELECT name, type, data FROM vals WHERE key = ? ORDER BY rowid LIMIT 1 OFFSET ?");
   if (!stmt.Bind(1, key).Bind(2, index).Step()) return std::nullopt;
   return ReadValue(stmt);
 }
 
 std::vector<ValueRow> RegistryTxn::Values(KeyId key) {
-  Statement stmt(db_, "SELECT name, type, data FROM vals WHERE key = ? ORDER BY rowid");
+  Statement stmt(db_, &cache_, "SELECT name, type, data FROM vals WHERE key = ? ORDER BY rowid");
   stmt.Bind(1, key);
   std::vector<ValueRow> rows;
   while (stmt.Step()) rows.push_back(ReadValue(stmt));
@@ -208,14 +257,14 @@ std::vector<ValueRow> RegistryTxn::Values(KeyId key) {
 }
 
 std::optional<ValueRow> RegistryTxn::GetValue(KeyId key, const RegName& name) {
-  Statement stmt(db_, "SELECT name, type, data FROM vals WHERE key = ? AND fold = ?");
+  Statement stmt(db_, &cache_, "SELECT name, type, data FROM vals WHERE key = ? AND fold = ?");
   if (!stmt.Bind(1, key).Bind(2, name.fold).Step()) return std::nullopt;
   return ReadValue(stmt);
 }
 
 void RegistryTxn::SetValue(KeyId key, const RegName& name, DWORD type, const BYTE* data,
                            DWORD size) {
-  Statement stmt(db_,
+  Statement stmt(db_, &cache_,
                  "INSERT INTO vals(key, name, fold, type, data) VALUES(?, ?, ?, ?, ?) "
                  "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
   stmt.Bind(1, key).Bind(2, name.text).Bind(3, name.fold).Bind(4, type).BindBlob(5, data, size);
@@ -223,7 +272,7 @@ void RegistryTxn::SetValue(KeyId key, const RegName& name, DWORD type, const BYT
 }
 
 bool RegistryTxn::DeleteValue(KeyId key, const RegName& name) {
-  Statement stmt(db_, "DELETE FROM vals WHERE key = ? AND fold = ?");
+  Statement stmt(db_, &cache_, "DELETE FROM vals WHERE key = ? AND fold = ?");
   stmt.Bind(1, key).Bind(2, name.fold).Step();
   return sqlite3_changes(db_) > 0;
 }
@@ -236,8 +285,8 @@ void RegistryTxn::DeleteTree(KeyId id, bool keep_key) {
   const std::string values = std::string(kTree) + "DELETE FROM vals WHERE key IN tree";
   const std::string keys =
       std::string(kTree) + "DELETE FROM keys WHERE id IN tree AND (?2 OR id != ?1)";
-  Statement(db_, values.c_str()).Bind(1, id).Step();
-  Statement(db_, keys.c_str()).Bind(1, id).Bind(2, keep_key ? 0 : 1).Step();
+  Statement(db_, &cache_, values).Bind(1, id).Step();
+  Statement(db_, &cache_, keys).Bind(1, id).Bind(2, keep_key ? 0 : 1).Step();
 }
 
 RegistryStore& RegistryStore::Instance() {
@@ -290,11 +339,10 @@ LONG RegistryStore::Run(Mode mode, const std::function<LONG(RegistryTxn&)>& body
 LONG RegistryStore::RunOnce(Mode mode, const std::function<LONG(RegistryTxn&)>& body) {
   // IMMEDIATE takes the write lock at the start, so two writers never deadlock upgrading.
   const char* begin = mode == Mode::kWrite ? "BEGIN IMMEDIATE" : "BEGIN";
-  if (const int code = sqlite3_exec(db_, begin, nullptr, nullptr, nullptr); code != SQLITE_OK)
-    return ErrorFromSqlite(code);
+  if (const int code = Exec(begin); code != SQLITE_OK) return ErrorFromSqlite(code);
   LONG result;
   try {
-    RegistryTxn txn(db_);
+    RegistryTxn txn(db_, cache_);
     result = body(txn);
   } catch (const StoreError& error) {
     result = ErrorFromSqlite(error.sqlite_code);
@@ -302,18 +350,30 @@ LONG RegistryStore::RunOnce(Mode mode, const std::function<LONG(RegistryTxn&)>& 
     result = ERROR_OUTOFMEMORY;
   }
   if (result == ERROR_SUCCESS) {
-    const int code = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    const int code = Exec("COMMIT");
     if (code == SQLITE_OK) return ERROR_SUCCESS;
     result = ErrorFromSqlite(code);
   }
-  sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  Exec("ROLLBACK");
   return result;
+}
+
+int RegistryStore::Exec(const char* sql) {
+  int code = SQLITE_OK;
+  StatementCache::Entry* entry = cache_.Take(db_, sql, code);
+  if (!entry) return code != SQLITE_OK ? code : SQLITE_MISUSE;
+  code = sqlite3_step(entry->stmt);
+  StatementCache::Return(entry);
+  return code == SQLITE_DONE || code == SQLITE_ROW ? SQLITE_OK : code;
 }
 
 LONG RegistryStore::Connect(Mode mode) {
   const std::string path = Path();
   // A connection inherited through fork belongs to the parent: leave it alone.
-  if (owner_pid_ != ::getpid()) db_ = nullptr;
+  if (owner_pid_ != ::getpid()) {
+    cache_.Abandon();
+    db_ = nullptr;
+  }
   // An in-memory stand-in serves reads only while the file does not exist.
   const bool stand_in_expired = stand_in_ && (mode == Mode::kWrite || FileExists(path));
   if (db_ && path == db_path_ && !stand_in_expired) return ERROR_SUCCESS;
@@ -349,6 +409,7 @@ LONG RegistryStore::Connect(Mode mode) {
 }
 
 void RegistryStore::Disconnect() {
+  cache_.Clear();
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
   db_path_.clear();

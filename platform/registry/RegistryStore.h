@@ -3,6 +3,9 @@
 // access rights.
 //
 // Classes:
+//   StatementCache - the prepared statements of one connection, kept for its lifetime: a
+//                   conversion opens hundreds of keys, and compiling each query again cost
+//                   more than running it.
 //   RegistryTxn   - the queries one transaction may make; names are UTF-8 and match by
 //                   their folded form, which the caller supplies with the name.
 //   RegistryStore - the process-wide connection; runs a function as a read or a write
@@ -16,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "WinTypes.h"
@@ -49,9 +53,36 @@ struct StoreError {
   int sqlite_code;
 };
 
+class StatementCache {
+ public:
+  struct Entry {
+    sqlite3_stmt* stmt = nullptr;
+    bool inUse = false;
+  };
+
+  StatementCache() = default;
+  ~StatementCache() { Clear(); }
+  StatementCache(const StatementCache&) = delete;
+  StatementCache& operator=(const StatementCache&) = delete;
+
+  // The prepared statement for `sql` on `db`, marked in use until Return; nullptr when `sql`
+  // is in use already (the caller prepares its own) or cannot be prepared (`code` says why).
+  Entry* Take(sqlite3* db, const std::string& sql, int& code);
+  // Resets the statement and clears its bindings for the next query.
+  static void Return(Entry* entry);
+  // Finalises every statement; called before the connection closes.
+  void Clear();
+  // Forgets the statements without finalising them: they belong to a connection this process
+  // inherited and must not touch.
+  void Abandon() { entries_.clear(); }
+
+ private:
+  std::unordered_map<std::string, Entry> entries_;  // node-based: entries never move
+};
+
 class RegistryTxn {
  public:
-  explicit RegistryTxn(sqlite3* db) : db_(db) {}
+  RegistryTxn(sqlite3* db, StatementCache& cache) : db_(db), cache_(cache) {}
 
   bool KeyExists(KeyId id);
   std::optional<KeyId> FindChild(KeyId parent, const RegName& name);
@@ -71,6 +102,7 @@ class RegistryTxn {
 
  private:
   sqlite3* db_;
+  StatementCache& cache_;
 };
 
 // LONG results are Win32 error codes (see Registry.h).
@@ -93,9 +125,12 @@ class RegistryStore {
   LONG RunOnce(Mode mode, const std::function<LONG(RegistryTxn&)>& body);
   LONG Connect(Mode mode);
   void Disconnect();
+  // Runs one statement that returns no rows (BEGIN, COMMIT, ROLLBACK); an SQLite code.
+  int Exec(const char* sql);
 
   std::mutex mutex_;       // serialises every use of the connection
   sqlite3* db_ = nullptr;  // guarded by mutex_
+  StatementCache cache_;   // guarded by mutex_; db_'s statements
   std::string db_path_;    // guarded by mutex_; the file db_ stands for
   bool stand_in_ = false;  // guarded by mutex_; db_ is an empty in-memory registry
                            // standing for a file that does not exist yet

@@ -54,10 +54,11 @@ HRESULT AsfOutput::Open(const std::string& path, const std::vector<StreamPlan>& 
 }
 
 HRESULT AsfOutput::Write(DWORD input, REFERENCE_TIME time, DWORD flags, const BYTE* data,
-                         size_t size) {
+                         size_t size, INSSBuffer* owner) {
   if (input >= channels_.size()) return E_INVALIDARG;
   Channel& channel = channels_[input];
-  if (channel.video) return channel.video->Encode(data, size, time, muxer_, channel.stream);
+  if (channel.video)
+    return channel.video->Encode({data, size, owner}, time, muxer_, channel.stream);
   return channel.audio->Encode(data, size, time, flags, muxer_, channel.stream);
 }
 

@@ -16,7 +16,9 @@ class AsfOutput {
   // `input_types[i]` is the uncompressed type of input i, feeding `streams[i]`.
   HRESULT Open(const std::string& path, const std::vector<StreamPlan>& streams,
                const std::vector<OwnedMediaType>& input_types, const AsfMuxer::Metadata& metadata);
-  HRESULT Write(DWORD input, REFERENCE_TIME time, DWORD flags, const BYTE* data, size_t size);
+  // `owner` holds `data`; a video encoder that reads the picture in place keeps it alive.
+  HRESULT Write(DWORD input, REFERENCE_TIME time, DWORD flags, const BYTE* data, size_t size,
+                INSSBuffer* owner);
   // Drains every encoder and completes the file.
   HRESULT Finish();
 

@@ -7,12 +7,17 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include "Wmsdk.h"
+
 namespace {
 
 constexpr AVPixelFormat kEncoderPixelFormat = AV_PIX_FMT_YUV420P;
 constexpr int kFrameAlignment = 32;  // row alignment the encoder's SIMD code prefers
 constexpr int kScaleFlags = SWS_BICUBIC;
 constexpr AVRational kUnitTime{1, 10000000};
+
+// Frees a picture buffer the codec held: the writer's sample goes back to its pool.
+void ReleaseOwner(void* owner, uint8_t*) { static_cast<INSSBuffer*>(owner)->Release(); }
 
 const char* MotionEstimation(MotionSearch search) {
   return search == MotionSearch::kNone ? "zero" : "epzs";
@@ -99,22 +104,54 @@ HRESULT VideoEncoder::NextFrame() {
   return S_OK;
 }
 
-HRESULT VideoEncoder::Encode(const BYTE* data, size_t size, REFERENCE_TIME time,
+bool VideoEncoder::ReadsInPlace(const InputPicture& picture) const {
+  return picture.owner && input_.format->pixel_format == kEncoderPixelFormat &&
+         !input_.bottom_up && input_.width == encoder_->width &&
+         input_.height == encoder_->height;
+}
+
+HRESULT VideoEncoder::WrapFrame(const InputPicture& picture) {
+  av_frame_unref(frame_);
+  picture.owner->AddRef();
+  frame_->buf[0] = av_buffer_create(const_cast<BYTE*>(picture.data), picture.size, ReleaseOwner,
+                                    picture.owner, AV_BUFFER_FLAG_READONLY);
+  if (!frame_->buf[0]) {
+    picture.owner->Release();
+    return E_OUTOFMEMORY;
+  }
+  const uint8_t* planes[4];
+  MapPicture(input_, picture.data, planes, frame_->linesize);
+  for (int i = 0; i < 4; ++i) frame_->data[i] = const_cast<uint8_t*>(planes[i]);
+  frame_->format = kEncoderPixelFormat;
+  frame_->width = encoder_->width;
+  frame_->height = encoder_->height;
+  frame_->quality = quality_;
+  return S_OK;
+}
+
+HRESULT VideoEncoder::Encode(const InputPicture& picture, REFERENCE_TIME time,
                              PacketOutput& output, int stream) {
   if (!encoder_) return NS_E_INVALID_REQUEST;
-  if (!data || size < input_.size) return E_INVALIDARG;
+  if (!picture.data || picture.size < input_.size) return E_INVALIDARG;
   const int64_t pts =
       av_rescale_q(std::max<REFERENCE_TIME>(time, 0), kUnitTime, encoder_->time_base);
   // A picture that falls on the frame slot of the one before (input faster than the
   // stream's frame rate) is dropped, so the pictures kept stay at their times.
   if (last_pts_ != AV_NOPTS_VALUE && pts <= last_pts_) return S_OK;
-  if (HRESULT hr = NextFrame(); FAILED(hr)) return hr;
-  const uint8_t* planes[4];
-  int strides[4];
-  MapPicture(input_, data, planes, strides);
-  sws_scale(scaler_, planes, strides, 0, input_.height, frame_->data, frame_->linesize);
+  if (ReadsInPlace(picture)) {
+    if (HRESULT hr = WrapFrame(picture); FAILED(hr)) return hr;
+  } else {
+    if (HRESULT hr = NextFrame(); FAILED(hr)) return hr;
+    const uint8_t* planes[4];
+    int strides[4];
+    MapPicture(input_, picture.data, planes, strides);
+    sws_scale(scaler_, planes, strides, 0, input_.height, frame_->data, frame_->linesize);
+  }
   frame_->pts = last_pts_ = pts;
-  return EncodeAndDrain(encoder_, frame_, packet_, output, stream);
+  const HRESULT hr = EncodeAndDrain(encoder_, frame_, packet_, output, stream);
+  // The codec holds its own reference if it needs the picture longer.
+  av_frame_unref(frame_);
+  return hr;
 }
 
 HRESULT VideoEncoder::Finish(PacketOutput& output, int stream) {

@@ -1,6 +1,8 @@
 // One video stream's encoding: input pictures in any of the writer's uncompressed layouts
 // are converted (and scaled to the stream size) by libswscale into pooled frames and encoded
-// by libavcodec. Nothing is allocated per picture once the pool has warmed up.
+// by libavcodec. Planar 4:2:0 pictures already of the stream's size are encoded where they
+// lie: the frame references the buffer that holds them instead of a copy. Nothing is
+// allocated per picture once the pool has warmed up.
 #pragma once
 
 extern "C" {
@@ -11,6 +13,16 @@ extern "C" {
 #include "EncoderSettings.h"
 #include "InputFormats.h"
 #include "PacketOutput.h"
+
+struct INSSBuffer;
+
+// One input picture: its bytes and the buffer that holds them (may be null, then the picture
+// is always copied).
+struct InputPicture {
+  const BYTE* data = nullptr;
+  size_t size = 0;
+  INSSBuffer* owner = nullptr;
+};
 
 class VideoEncoder {
  public:
@@ -23,10 +35,10 @@ class VideoEncoder {
   HRESULT Open(const VideoSettings& settings, const PictureLayout& input, bool global_header);
   const AVCodecContext* Context() const { return encoder_; }
 
-  // One picture of `size` bytes taken at `time` (100 ns units). A picture whose time falls on
-  // the same frame slot as the previous one is dropped (S_OK): the stream keeps its frame
-  // rate and every kept picture its time.
-  HRESULT Encode(const BYTE* data, size_t size, REFERENCE_TIME time, PacketOutput& output,
+  // One picture taken at `time` (100 ns units). A picture whose time falls on the same frame
+  // slot as the previous one is dropped (S_OK): the stream keeps its frame rate and every
+  // kept picture its time.
+  HRESULT Encode(const InputPicture& picture, REFERENCE_TIME time, PacketOutput& output,
                  int stream);
   // Drains the encoder at the end of writing.
   HRESULT Finish(PacketOutput& output, int stream);
@@ -34,6 +46,10 @@ class VideoEncoder {
  private:
   HRESULT ConfigureEncoder(const VideoSettings& settings, bool global_header);
   HRESULT NextFrame();
+  // Points the frame at the picture in its owner's buffer, which the frame keeps referenced.
+  HRESULT WrapFrame(const InputPicture& picture);
+  // The picture needs neither conversion nor scaling and can be encoded where it lies.
+  bool ReadsInPlace(const InputPicture& picture) const;
 
   AVCodecContext* encoder_ = nullptr;
   SwsContext* scaler_ = nullptr;

@@ -190,7 +190,7 @@ HRESULT Writer::WriteSample(DWORD input, QWORD sample_time, DWORD flags, INSSBuf
   if (input >= inputs_.size()) return E_INVALIDARG;
   // Times before the start arrive as two's-complement negatives; the encoders start at 0.
   const auto time = static_cast<REFERENCE_TIME>(sample_time);
-  const HRESULT hr = output_->Write(input, time, flags, data, length);
+  const HRESULT hr = output_->Write(input, time, flags, data, length, sample);
   if (SUCCEEDED(hr)) {
     counters_[input].samples++;
     counters_[input].bytes += length;

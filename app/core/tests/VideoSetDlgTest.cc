@@ -78,6 +78,10 @@ TEST(VideoSetDlg, DisplayFormats) {
   EXPECT_EQ("AVI format,no this para!",
             FormatRate(OutputKind::Avi, true, 384, 70, InfoPlace::SourceFileInfo));
   EXPECT_EQ("AVI ,no this para!", FormatRate(OutputKind::Avi, false, 0, 0, InfoPlace::InfoPage));
+  // A copy has no rate of its own, whatever the rate mode holds.
+  EXPECT_EQ("Video copied, no re-encoding",
+            FormatRate(OutputKind::Mp4, true, 384, 70, InfoPlace::SourceFileInfo));
+  EXPECT_EQ("Copied, no re-encoding", FormatRate(OutputKind::Mkv, false, 0, 0, InfoPlace::InfoPage));
   EXPECT_EQ("Convert To AVI", FormatOutputKind(OutputKind::Avi, InfoPlace::SourceFileInfo));
   EXPECT_EQ("To WMV", FormatOutputKind(OutputKind::Wmv, InfoPlace::InfoPage));
 }

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -29,6 +30,17 @@ constexpr std::array kListButtons{kAddFile, kAddFolder, kDeleteFile, kFileUp, kF
                                   kAudioSet, kStart, kStop, kClear};
 
 class MainWindowTest : public WindowTest {};
+
+// What ffprobe finds in each stream of `path`, one line per stream:
+// "codec,sample rate,channels,packets" (video streams have no rate or channels).
+QStringList FfprobeStreams(const std::string& path) {
+  QProcess probe;
+  probe.start("ffprobe", {"-v", "error", "-count_packets", "-show_entries",
+                          "stream=codec_name,sample_rate,channels,nb_read_packets", "-of", "csv=p=0",
+                          QString::fromStdString(path)});
+  if (!probe.waitForFinished(60'000) || probe.exitCode() != 0) return {};
+  return QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
 
 TEST_F(MainWindowTest, AddFileAndFolderFillRowsWithOutputNames) {
   const std::string first = Write("a/ch01.mp4");
@@ -200,6 +212,56 @@ TEST_F(MainWindowTest, OutputKindClearsTheListAndNamesNewRows) {
   const MediaSummary media = ProbeMedia((Dir() / "k2.mp4_OUTPUT.AVI").string());
   ASSERT_TRUE(media.opened);
   EXPECT_EQ("avi", media.format);
+}
+
+// The copying kind: no encoder settings and no rate mode, and a conversion that goes the way the
+// batch's `--to mp4` goes: every recorded H.264 frame into NAME_OUTPUT.MP4, the sound as AAC.
+TEST_F(MainWindowTest, Mp4KindHasNoEncoderSettingsAndCopiesEveryFrame) {
+  AddFile(Write("before.mp4"));
+  Click(kMp4Picture);
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(0, Window().Model().rowCount());
+  EXPECT_TRUE(Window().findChild<QRadioButton*>("1079")->isChecked());
+  EXPECT_FALSE(Window().findChild<QRadioButton*>("1077")->isChecked());
+  EXPECT_FALSE(Window().findChild<QRadioButton*>("1078")->isChecked());
+  EXPECT_TRUE(Window().findChild<QWidget*>("1097")->isHidden());
+
+  const int frames = 125;
+  const std::string source = Write("ch01.mp4", 352, 288, frames);
+  AddFile(source);
+  EXPECT_EQ("ch01.mp4_OUTPUT.MP4", Cell(0, kColumnOutput));
+  EXPECT_EQ("Convert To MP4", Cell(0, kColumnKind));
+  ASSERT_EQ(ConvertState::Loaded, Window().Snapshot().state);
+  for (int id : {kVideoSet, kAudioSet, kRateCombo}) EXPECT_FALSE(Enabled(id)) << id;
+  for (int id : {kStart, kPreviewPlay, kWmvRadio, kAviPicture, kMp4Radio}) EXPECT_TRUE(Enabled(id)) << id;
+  EXPECT_FALSE(MenuEnabled(kMenuVideoSet));
+  EXPECT_FALSE(MenuEnabled(kMenuAudioSet));
+  // Called all the same (a shortcut, a stale menu), Video set shows nothing.
+  Window().OnVideoSet();
+  Window().OnAudioSet();
+  EXPECT_FALSE(Window().Busy());
+  EXPECT_EQ(nullptr, QApplication::activeModalWidget());
+
+  StartFrom(0);
+  ASSERT_TRUE(WaitState(ConvertState::Converting));
+  for (int id : {kMp4Radio, kMp4Picture}) EXPECT_FALSE(Enabled(id)) << id;
+  ASSERT_TRUE(WaitState(ConvertState::Finished));
+  EXPECT_EQ(QString::fromUtf8(texts::kConvertSuccess.data()), Cell(0, kColumnStatus));
+  EXPECT_FALSE(Enabled(kVideoSet));
+  const std::string output = source + "_OUTPUT.MP4";
+  EXPECT_FALSE(fs::exists(source + "_OUTPUT.WMV"));
+  const QStringList streams = FfprobeStreams(output);
+  ASSERT_EQ(2, streams.size()) << output;
+  EXPECT_EQ(QString("h264,%1").arg(frames), streams[0]);
+  EXPECT_TRUE(streams[1].startsWith("aac,16000,1,")) << streams[1].toStdString();
+  EXPECT_EQ("mov,mp4,m4a,3gp,3g2,mj2", ProbeMedia(output).format);
+
+  // Back to WMV: the rate mode returns with it.
+  Click(kWmvRadio);
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_FALSE(Window().findChild<QWidget*>("1097")->isHidden());
+  AddFile(Write("after.mp4"));
+  EXPECT_TRUE(Enabled(kVideoSet));
 }
 
 TEST_F(MainWindowTest, HelpOpensTheManualBesideTheProgramOrSaysItIsMissing) {

@@ -45,7 +45,9 @@ TEST_F(PreviewInfoTest, PlayPaintsPicturesStepMovesTheSliderPauseHoldsIt) {
   EXPECT_NE(first, second);
   EXPECT_NE(QColor(Qt::black).rgb(), second.pixel(second.width() / 2, second.height() / 2));
 
-  // Rows cannot be clicked or added while a preview is open.
+  // Rows cannot be clicked or added while a preview is open. (Opening the preview may have
+  // started a look at the file for the pages; that one is let finish first.)
+  ASSERT_TRUE(WaitIdle());
   Window().OnRowClicked(0);
   EXPECT_FALSE(Window().Busy());
 
@@ -126,6 +128,33 @@ TEST_F(PreviewInfoTest, PagesAndFileInfoDialogShowTheFile) {
   Window().OnRowClicked(0);
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ("AVI ,no this para!", PageField(kDestinationPage, kRate));
+}
+
+// An MP4 output copies the pictures and encodes the sound to AAC: its destination says so,
+// while the source page keeps describing the recording.
+TEST_F(PreviewInfoTest, Mp4DestinationNamesTheCopyAndItsSound) {
+  Click(kMp4Radio);
+  ASSERT_TRUE(WaitIdle());
+  const std::string source = Write("copy.mp4", 704, 576, 50);
+  AddFile(source);
+  Window().OnFileInfo();
+  ASSERT_TRUE(WaitFor([&] { return Window().InfoDialog()->isVisible(); }));
+  const InfoForm* dialog = Window().InfoDialog()->Form();
+  EXPECT_EQ("Convert To MP4", dialog->Text(kFormat));
+  EXPECT_EQ("Video copied, no re-encoding", dialog->Text(kRate));
+  EXPECT_EQ("704 * 576", dialog->Text(kSize));
+  for (int line = 0; line < 4; ++line)
+    EXPECT_EQ(QString::fromUtf8(kMp4AudioLines[line].data()), dialog->AudioText(line)) << line;
+  Window().InfoDialog()->hide();
+
+  Window().OnRowClicked(0);
+  ASSERT_TRUE(WaitFor([&] { return !Window().Busy() && PageField(kDestinationPage, kFormat) == "To MP4"; }));
+  const InfoForm* destination = Window().Pages()->Page(kDestinationPage);
+  EXPECT_EQ("Copied, no re-encoding", PageField(kDestinationPage, kRate));
+  EXPECT_EQ("AAC", destination->AudioText(0));
+  EXPECT_EQ("16KHZ", destination->AudioText(1));
+  EXPECT_EQ("Single Channel", destination->AudioText(2));
+  EXPECT_EQ("G722-16", Window().Pages()->Page(kSourcePage)->AudioText(0));
 }
 
 }  // namespace

@@ -107,6 +107,17 @@ TEST(EnablingTest, PreviewButtonsAndRateCombo) {
   EXPECT_EQ(true, Of(For(ConvertState::ParamError, 1), kRateCombo));
   EXPECT_EQ(false, Of(For(ConvertState::Loaded, 1, 1, OutputKind::Avi), kRateCombo));
   EXPECT_EQ(kStart, ButtonOfMenuItem(kMenuStart));
+  // A copy has nothing to set: no rate mode, no encoder pages, in any state; its radio and
+  // picture follow the output kind's rules.
+  for (const auto& [state, rows] : {std::pair{ConvertState::Loaded, 1}, std::pair{ConvertState::Idle, 2},
+                                    std::pair{ConvertState::Finished, 1}}) {
+    const Enabling copy = For(state, rows, 1, OutputKind::Mp4);
+    for (int id : {kVideoSet, kAudioSet, kRateCombo}) EXPECT_EQ(false, Of(copy, id)) << id;
+    for (int id : {kMp4Radio, kMp4Picture, kWmvRadio}) EXPECT_EQ(true, Of(copy, id)) << id;
+  }
+  EXPECT_EQ(true, Of(For(ConvertState::Loaded, 1, 1, OutputKind::Mp4), kStart));
+  for (int id : {kMp4Radio, kMp4Picture})
+    EXPECT_EQ(false, Of(For(ConvertState::Converting, 1, 1, OutputKind::Mp4), id)) << id;
   EXPECT_EQ(kPreviewPlay, ButtonOfMenuItem(kMenuPreview));
   EXPECT_EQ(0, ButtonOfMenuItem(kMenuFileInfo));
 }
@@ -228,6 +239,19 @@ TEST(InfoTextTest, PagesAndDialogShowTheirFormats) {
   EXPECT_EQ("To AVI", DestinationPage(input).format);
   EXPECT_EQ("AVI format,no this para!", FileInfoFields(input).rate);
   EXPECT_EQ("Convert To AVI", FileInfoFields(input).format);
+  EXPECT_EQ(kAudioLines, FileInfoFields(input).audio);
+
+  // A copy keeps the decoded size whatever the dialog holds; its sound is AAC on the destination
+  // only.
+  driver.kind = OutputKind::Mp4;
+  EXPECT_EQ("Copied, no re-encoding", DestinationPage(input).rate);
+  EXPECT_EQ("To MP4", DestinationPage(input).format);
+  EXPECT_EQ("352 * 288", DestinationPage(input).size);
+  EXPECT_EQ("Video copied, no re-encoding", FileInfoFields(input).rate);
+  EXPECT_EQ(kMp4AudioLines, FileInfoFields(input).audio);
+  EXPECT_EQ(kMp4AudioLines, DestinationPage(input).audio);
+  EXPECT_EQ(kAudioLines, SourcePage(input).audio);
+  EXPECT_EQ(kAudioLines, PreviewPage(input).audio);
 }
 
 }  // namespace

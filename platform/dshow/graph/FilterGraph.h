@@ -23,12 +23,14 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ComBase.h"
 #include "ComPtr.h"
 #include "FilterData.h"
+#include "FilterRegistry.h"
 #include "GraphEvents.h"
 #include "GraphInterfaces.h"
 #include "Sync.h"
@@ -164,6 +166,12 @@ class FilterGraph final : public CUnknown,
   std::vector<ComPtr<IBaseFilter>> FiltersLocked() const;
 
   // Building (m_lock held). `depth` bounds chains of intermediate filters.
+  // Each building call (Connect, Render, RenderFile) starts with BeginBuildingLocked, so that
+  // the registered filters are read once for the whole call rather than for every pin.
+  void BeginBuildingLocked() { m_registered.reset(); }
+  // Registered filters that could take the pin's output (with an output of their own when
+  // `needOutput`), best first.
+  std::vector<RegisteredFilter> CandidatesLocked(IPin* out, bool needOutput);
   HRESULT ConnectLocked(IPin* out, IPin* in, int depth);
   HRESULT RenderLocked(IPin* out, int depth);
   // Connects `out` to a free input pin of `filter`.
@@ -195,6 +203,8 @@ class FilterGraph final : public CUnknown,
 
   mutable CCritSec m_lock;
   std::vector<Member> m_members;  // guarded by m_lock, in the order they were added
+  // guarded by m_lock: the registered filters as the current building call read them
+  std::optional<std::vector<RegisteredFilter>> m_registered;
   // Written under m_lock; read without it where a long GetState must not hold up the reader.
   std::atomic<FILTER_STATE> m_state{State_Stopped};
   ComPtr<IReferenceClock> m_clock;       // guarded by m_lock

@@ -12,23 +12,23 @@ constexpr int kMaxChainDepth = 6;
 // Output pins whose name begins with this are not meant to be rendered.
 constexpr char16_t kNoRenderPrefix = u'~';
 
-// Registered filters that could take the pin's output: above MERIT_DO_NOT_USE, with an input
-// pin for one of its types.
-std::vector<RegisteredFilter> CandidatesFor(IPin* out, bool needOutput) {
-  FilterQuery query;
-  query.minMerit = MERIT_DO_NOT_USE + 1;
-  query.inputNeeded = true;
-  query.inputTypes = PinTypes(out);
-  query.outputNeeded = needOutput;
-  return MatchFilters(filter_registry::All(), query);
-}
-
 bool SkipsRendering(IPin* pin) {
   const std::u16string name = PinName(pin);
   return !name.empty() && name.front() == kNoRenderPrefix;
 }
 
 }  // namespace
+
+// Above MERIT_DO_NOT_USE, with an input pin for one of the output's types.
+std::vector<RegisteredFilter> FilterGraph::CandidatesLocked(IPin* out, bool needOutput) {
+  if (!m_registered) m_registered = filter_registry::All();
+  FilterQuery query;
+  query.minMerit = MERIT_DO_NOT_USE + 1;
+  query.inputNeeded = true;
+  query.inputTypes = PinTypes(out);
+  query.outputNeeded = needOutput;
+  return MatchFilters(*m_registered, query);
+}
 
 HRESULT FilterGraph::AddRegisteredFilterLocked(const CLSID& clsid, const std::u16string& name,
                                                ComPtr<IBaseFilter>& filter) {
@@ -53,7 +53,7 @@ HRESULT FilterGraph::ConnectToFilterLocked(IPin* out, IBaseFilter* filter) {
 HRESULT FilterGraph::ConnectLocked(IPin* out, IPin* in, int depth) {
   HRESULT hr = out->Connect(in, nullptr);
   if (SUCCEEDED(hr) || depth >= kMaxChainDepth) return hr;
-  for (const RegisteredFilter& candidate : CandidatesFor(out, true)) {
+  for (const RegisteredFilter& candidate : CandidatesLocked(out, true)) {
     const size_t mark = m_members.size();
     ComPtr<IBaseFilter> filter;
     if (FAILED(AddRegisteredFilterLocked(candidate.record.clsid, candidate.record.name, filter)))
@@ -71,6 +71,7 @@ HRESULT FilterGraph::ConnectLocked(IPin* out, IPin* in, int depth) {
 HRESULT FilterGraph::Connect(IPin* out, IPin* in) {
   CAutoLock lock(&m_lock);
   if (HRESULT hr = CheckConnectionLocked(out, in); FAILED(hr)) return hr;
+  BeginBuildingLocked();
   return ConnectLocked(out, in, 0);
 }
 
@@ -88,7 +89,7 @@ HRESULT FilterGraph::RenderOutputsLocked(IBaseFilter* filter, int depth) {
 
 HRESULT FilterGraph::RenderLocked(IPin* out, int depth) {
   if (depth >= kMaxChainDepth) return VFW_E_CANNOT_RENDER;
-  for (const RegisteredFilter& candidate : CandidatesFor(out, false)) {
+  for (const RegisteredFilter& candidate : CandidatesLocked(out, false)) {
     const size_t mark = m_members.size();
     ComPtr<IBaseFilter> filter;
     if (FAILED(AddRegisteredFilterLocked(candidate.record.clsid, candidate.record.name, filter)))
@@ -109,5 +110,6 @@ HRESULT FilterGraph::Render(IPin* out) {
   if (!PinInGraphLocked(out)) return VFW_E_NOT_IN_GRAPH;
   if (!PinDirectionIs(out, PINDIR_OUTPUT)) return VFW_E_INVALID_DIRECTION;
   if (ConnectedPin(out)) return VFW_E_ALREADY_CONNECTED;
+  BeginBuildingLocked();
   return RenderLocked(out, 0);
 }

@@ -72,7 +72,7 @@ std::u16string FilterGraph::UniqueNameLocked(const std::u16string& wanted) const
   if (!taken(base)) return base;
   base = base.substr(0, kMaxNameChars - kSuffixChars);
   for (int n = 1; n <= kMaxDuplicateSuffix; ++n) {
-    char suffix[kSuffixChars + 1];
+    char suffix[16];  // " %04d" of n <= kMaxDuplicateSuffix is kSuffixChars long
     std::snprintf(suffix, sizeof suffix, " %04d", n);
     const std::u16string candidate = base + Utf8ToWide(suffix);
     if (!taken(candidate)) return candidate;

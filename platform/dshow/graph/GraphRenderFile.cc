@@ -40,6 +40,7 @@ HRESULT FilterGraph::RenderFile(LPCWSTR file, LPCWSTR) {
   if (!file) return E_POINTER;
   CAutoLock lock(&m_lock);
   if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+  BeginBuildingLocked();
   const size_t mark = m_members.size();
   ComPtr<IBaseFilter> source;
   HRESULT hr = AddSourceFilterLocked(file, nullptr, source);

@@ -34,7 +34,7 @@ struct VideoEncoderSettings {
   DWORD bitRateKbps = kDefaultBitRate;
   DWORD quantizer = 0;
   DWORD keyInterval = kDefaultKeyInterval;
-  DWORD threads = 0;  // automatic: the encoder splits each picture over the cores
+  DWORD threads = 0;  // automatic: one, beside the decoder's own threads upstream
   std::string fourCC = "FMP4";
 
   static VideoEncoderSettings Load();

@@ -14,3 +14,7 @@ inline constexpr char16_t kMatroskaMuxName[] = u"Matroska Mux";
 // The inputs by name: the compressed video, and the sound.
 inline constexpr char16_t kCopyMuxVideoPin[] = u"Video In";
 inline constexpr char16_t kCopyMuxAudioPin[] = u"Audio In";
+// What the MP4 multiplexer makes of the sound (Matroska too, unless it keeps G.711): AAC at
+// 16 kHz, one channel, 48 kbit/s. Applications show it; the encoder is built to it.
+inline constexpr int kCopyMuxAacRate = 16000;
+inline constexpr int kCopyMuxAacBitRate = 48000;

@@ -26,11 +26,6 @@ HRESULT FromErrno(int error) {
   }
 }
 
-bool IsRecorderMagic(uint32_t magic) {
-  return magic == recorder::kMagic4HLQ || magic == recorder::kMagic4MLQ ||
-         magic == recorder::kMagic4MSH;
-}
-
 HRESULT ReadHeader(int fd, recorder::FileHeader& header, Sha256& hasher) {
   uint8_t bytes[recorder::kFileHeaderSize];
   ssize_t got;
@@ -39,7 +34,7 @@ HRESULT ReadHeader(int fd, recorder::FileHeader& header, Sha256& hasher) {
   } while (got < 0 && errno == EINTR);
   if (got < 0) return FromErrno(errno);
   const auto parsed = recorder::ParseFileHeader(recorder::ByteSpan(bytes, static_cast<size_t>(got)));
-  if (!parsed || !IsRecorderMagic(parsed->magic)) return VFW_E_UNKNOWN_FILE_TYPE;
+  if (!parsed || !recorder::IsRecorderMagic(parsed->magic)) return VFW_E_UNKNOWN_FILE_TYPE;
   header = *parsed;
   hasher.Update(bytes, static_cast<size_t>(got));
   return S_OK;

@@ -7,6 +7,7 @@
 #include <vector>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
@@ -290,3 +291,86 @@ TEST(AudioTimeTest, SoundRunsOnUnlessADiscontinuityOpensAGap) {
 }
 
 }  // namespace
+
+// The first input format of `subtype`; its index through `index`.
+bool FindInputFormat(IWMWriter* writer, REFGUID subtype, DWORD* index) {
+  DWORD count = 0;
+  writer->GetInputFormatCount(0, &count);
+  for (DWORD i = 0; i < count; ++i) {
+    if (InputType(writer, 0, i).Get().subtype == subtype) {
+      *index = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The first decoded picture of the file's first stream, in planar 4:2:0; the mean of each
+// plane (Y, U, V).
+std::vector<double> FirstPictureMeans(const std::string& path) {
+  std::vector<double> means;
+  AVFormatContext* format = nullptr;
+  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return means;
+  avformat_find_stream_info(format, nullptr);
+  const AVCodecParameters* parameters = format->streams[0]->codecpar;
+  AVCodecContext* decoder = avcodec_alloc_context3(avcodec_find_decoder(parameters->codec_id));
+  avcodec_parameters_to_context(decoder, parameters);
+  avcodec_open2(decoder, decoder->codec, nullptr);
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  bool decoded = false;
+  while (!decoded && av_read_frame(format, packet) >= 0) {
+    if (packet->stream_index == 0 && avcodec_send_packet(decoder, packet) >= 0)
+      decoded = avcodec_receive_frame(decoder, frame) == 0;
+    av_packet_unref(packet);
+  }
+  for (int plane = 0; decoded && plane < 3; ++plane) {
+    const int width = plane ? (frame->width + 1) / 2 : frame->width;
+    const int height = plane ? (frame->height + 1) / 2 : frame->height;
+    double sum = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) sum += frame->data[plane][y * frame->linesize[plane] + x];
+    means.push_back(sum / (width * height));
+  }
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  avcodec_free_context(&decoder);
+  avformat_close_input(&format);
+  return means;
+}
+
+// Pictures already planar 4:2:0 at the stream's size are encoded from the caller's buffer
+// itself: the chroma planes must still come out in their places, and the writer must let go
+// of the buffer when WriteSample returns (upstream waits for its buffers to come back).
+TEST(InPlacePictureTest, Yv12PicturesKeepTheirPlanesAndComeBack) {
+  TempDir dir;
+  auto writer = Writer(true, false);
+  DWORD yv12 = 0;
+  ASSERT_TRUE(FindInputFormat(writer, WMMEDIASUBTYPE_YV12, &yv12));
+  const OwnedMediaType type = InputType(writer, 0, yv12);
+  ASSERT_EQ(SetInput(writer, 0, type), S_OK);
+  const auto* video = type.FormatAs<VIDEOINFOHEADER>();
+  ASSERT_NE(video, nullptr);
+  const size_t luma = size_t(video->bmiHeader.biWidth) * std::abs(video->bmiHeader.biHeight);
+  const size_t picture = luma * 3 / 2;
+  writer->SetOutputFilename(dir.File("yv12.wmv").c_str());
+  ASSERT_EQ(writer->BeginWriting(), S_OK);
+  for (int i = 0; i < 5; ++i) {
+    ComPtr<INSSBuffer> buffer;
+    ASSERT_EQ(writer->AllocateSample(DWORD(picture), buffer.ReleaseAndGetAddressOf()), S_OK);
+    BYTE* data = nullptr;
+    buffer->GetBuffer(&data);
+    std::fill(data, data + luma, BYTE{100});
+    std::fill(data + luma, data + luma + luma / 4, BYTE{200});  // V first in YV12
+    std::fill(data + luma + luma / 4, data + picture, BYTE{60});
+    ASSERT_EQ(writer->WriteSample(0, QWORD(i * kSecond / 30), 0, buffer), S_OK);
+    buffer->AddRef();
+    EXPECT_EQ(buffer->Release(), 1u) << "picture " << i << " still held by the writer";
+  }
+  ASSERT_EQ(writer->EndWriting(), S_OK);
+  const std::vector<double> means = FirstPictureMeans(WideToUtf8(dir.File("yv12.wmv")));
+  ASSERT_EQ(means.size(), 3u);
+  EXPECT_NEAR(means[0], 100, 4);
+  EXPECT_NEAR(means[1], 60, 4);   // U
+  EXPECT_NEAR(means[2], 200, 4);  // V
+}

@@ -101,6 +101,27 @@ TEST_F(GraphTest, RenderFallsBackWhenTheBestCandidateRefuses) {
   EXPECT_EQ(FilterCount(graph.Get()), 3);  // source, decoder, renderer: nothing left over
 }
 
+// The registered filters are read once per building call, never kept from one call to the
+// next: a filter registered in between is a candidate for the next call on the same graph.
+TEST_F(GraphTest, EachRenderReadsTheRegistryAgain) {
+  ComPtr<IBaseFilter> first;
+  ComPtr<IBaseFilter> second;
+  ASSERT_EQ(graph->AddSourceFilter(u"gtest://host/video=1&audio=0", u"First", first.GetAddressOf()),
+            S_OK);
+  ASSERT_EQ(graph->AddSourceFilter(u"gtest://host/video=1&audio=0", u"Second",
+                                   second.GetAddressOf()),
+            S_OK);
+  {
+    HiddenFilter picky(CLSID_GraphTestPickyDecoder);
+    HiddenFilter high(CLSID_GraphTestDecoderHigh);
+    ASSERT_EQ(graph->Render(PinNamed(first.Get(), u"Video").Get()), S_OK);
+    EXPECT_TRUE(HasFilterOfClass(graph.Get(), CLSID_GraphTestDecoderLow));
+    EXPECT_FALSE(HasFilterOfClass(graph.Get(), CLSID_GraphTestDecoderHigh));
+  }
+  ASSERT_EQ(graph->Render(PinNamed(second.Get(), u"Video").Get()), S_OK);
+  EXPECT_TRUE(HasFilterOfClass(graph.Get(), CLSID_GraphTestDecoderHigh));
+}
+
 TEST_F(GraphTest, ConnectInsertsADecoderWhenDirectFails) {
   auto source = AddSource(u"video=1&audio=0");
   ComPtr<IBaseFilter> renderer;

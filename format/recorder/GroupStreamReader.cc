@@ -1,22 +1,22 @@
-#include "GroupScanner.h"
+#include "recorder/GroupStreamReader.h"
 
-namespace recastgst {
+namespace recorder {
 
-void GroupScanner::Restart(uint64_t offset) {
+void GroupStreamReader::Restart(uint64_t offset) {
   assembler_.Reset();
   end_ = offset;
   skippedSeen_ = assembler_.SkippedBytes();
 }
 
-void GroupScanner::Push(recorder::ByteSpan bytes) {
+void GroupStreamReader::Push(ByteSpan bytes) {
   assembler_.Append(bytes);
   end_ += bytes.size();
 }
 
-std::optional<ScannedGroup> GroupScanner::Next() {
-  const std::optional<recorder::GroupView> view = assembler_.Next();
+std::optional<StreamGroup> GroupStreamReader::Next() {
+  const std::optional<GroupView> view = assembler_.Next();
   if (!view) return std::nullopt;
-  ScannedGroup group;
+  StreamGroup group;
   group.view = *view;
   // What the assembler still holds lies behind the group just handed out.
   group.offset = end_ - assembler_.Buffered() - view->Size();
@@ -25,4 +25,4 @@ std::optional<ScannedGroup> GroupScanner::Next() {
   return group;
 }
 
-}  // namespace recastgst
+}  // namespace recorder
