@@ -222,6 +222,9 @@ HRESULT CopyMux::EndOfStream(MuxInputPin* pin) {
     const bool allEnded = (!m_video.connected || m_video.ended) && (!m_audio.connected || m_audio.ended);
     if (!allEnded || m_writer.Finished()) return S_OK;
     if (SUCCEEDED(m_error) && FAILED(FinishLocked())) NotifyEvent(EC_ERRORABORT, m_error, 0);
+    // A file without its trailer is no complete file: the abort already went to the graph, and
+    // an end of stream would have the sink report completion after it.
+    if (FAILED(m_error)) return m_error;
   }
   return Output()->DeliverEndOfStream();
 }

@@ -209,7 +209,8 @@ struct FailedRun {
 class ConvertFailures : public ConvertBatch, public ::testing::WithParamInterface<const char*> {
  protected:
   std::string Output(const fs::path& source) const {
-    return source.string() + (std::string(GetParam()) == "wmv" ? "_OUTPUT.WMV" : "_OUTPUT.AVI");
+    const std::string kind = GetParam();
+    return source.string() + (kind == "wmv" ? "_OUTPUT.WMV" : kind == "avi" ? "_OUTPUT.AVI" : "_OUTPUT.MP4");
   }
   // A 4CIF MPEG-4 recording with sound.
   fs::path WriteLarge(const char* name, int seconds) {
@@ -276,7 +277,7 @@ TEST_P(ConvertFailures, SourceThatBecomesUnreadableEndsTheJobWithConvertError) {
   ExpectFailedThenConverted(failed, source, next);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, ConvertFailures, ::testing::Values("wmv", "avi"),
+INSTANTIATE_TEST_SUITE_P(Kinds, ConvertFailures, ::testing::Values("wmv", "avi", "mp4"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            return std::string(info.param);
                          });
