@@ -102,7 +102,7 @@ gboolean SetUri(GstQrlSrc* src, const gchar* uri, GError** error) {
   return TRUE;
 }
 
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
   GstQrlSrc* src = SrcOf(object);
   switch (id) {
     case kPropLocation: {
@@ -118,11 +118,11 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
       src->state->idleEnd = g_value_get_uint(value);
       GST_OBJECT_UNLOCK(src);
       break;
-    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
   }
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
   GstQrlSrc* src = SrcOf(object);
   GST_OBJECT_LOCK(src);
   switch (id) {
@@ -130,7 +130,7 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
       g_value_set_string(value, src->state->uri.empty() ? nullptr : src->state->uri.c_str());
       break;
     case kPropIdleEnd: g_value_set_uint(value, src->state->idleEnd); break;
-    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
   }
   GST_OBJECT_UNLOCK(src);
 }
