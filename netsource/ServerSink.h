@@ -11,21 +11,11 @@
 
 namespace netsource {
 
-class ServerSink final : public StreamSink {
+class ServerSink final : public StreamSinkDefaults {
  public:
   int OnTotalTime(int totalTime) override;
   int OnPresentationOpened(int ok) override;
   int OnPresentationClosed() override;
-  int OnReserved3(int, int) override { return 0; }
-  int OnReserved4(int, int) override { return 0; }
-  int OnReserved5() override { return 0; }
-  int OnReserved6(int) override { return 0; }
-  int OnReserved7(int) override { return 0; }
-  int OnReserved8(int) override { return 0; }
-  int OnReserved9(int) override { return 0; }
-  int OnReserved10(int) override { return 0; }
-  int OnReserved11(int, int) override { return 0; }
-  int OnReserved12(int) override { return 0; }
   int OnDisconnected() override { return 0; }  // the stream simply stops delivering
 
   void Reset();

@@ -42,21 +42,11 @@ class HostRecorder {
 int RecordData(int handle, int userData, int dataType, unsigned char* buffer, int length);
 int RecordMessage(int handle, int msg, int param1, int param2);
 
-class RecordingSink : public StreamSink {
+class RecordingSink : public StreamSinkDefaults {
  public:
   int OnTotalTime(int totalTime) override;
   int OnPresentationOpened(int ok) override;
   int OnPresentationClosed() override { return 0; }
-  int OnReserved3(int, int) override { return 0; }
-  int OnReserved4(int, int) override { return 0; }
-  int OnReserved5() override { return 0; }
-  int OnReserved6(int) override { return 0; }
-  int OnReserved7(int) override { return 0; }
-  int OnReserved8(int) override { return 0; }
-  int OnReserved9(int) override { return 0; }
-  int OnReserved10(int) override { return 0; }
-  int OnReserved11(int, int) override { return 0; }
-  int OnReserved12(int) override { return 0; }
   int OnDisconnected() override;
 };
 

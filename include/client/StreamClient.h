@@ -62,6 +62,24 @@ class StreamSink {
   ~StreamSink() = default;
 };
 
+// A sink whose reserved notices are ignored: hosts override only the notices they act on.
+class StreamSinkDefaults : public StreamSink {
+ public:
+  int OnReserved3(int, int) override { return 0; }
+  int OnReserved4(int, int) override { return 0; }
+  int OnReserved5() override { return 0; }
+  int OnReserved6(int) override { return 0; }
+  int OnReserved7(int) override { return 0; }
+  int OnReserved8(int) override { return 0; }
+  int OnReserved9(int) override { return 0; }
+  int OnReserved10(int) override { return 0; }
+  int OnReserved11(int, int) override { return 0; }
+  int OnReserved12(int) override { return 0; }
+
+ protected:
+  ~StreamSinkDefaults() = default;
+};
+
 QRLS_API int InitStreamClientLib();
 QRLS_API int FiniStreamClientLib();
 
