@@ -83,11 +83,17 @@ int Run(MainWindow& window, const QString& outDir, const QStringList& files) {
     return window.Model().Text(row, kColumnProgress).toInt();
   };
   // Wait for a row well into its conversion with a few load samples drawn.
+  const auto finished = [&window] { return window.Snapshot().state == ConvertState::Finished; };
   if (!WaitFor([&] {
-        return window.Snapshot().state == ConvertState::Converting && progress() >= kShownProgress &&
-               window.findChild<LoadMeter*>()->History().size() >= 3;
+        return finished() || (window.Snapshot().state == ConvertState::Converting &&
+                              progress() >= kShownProgress &&
+                              window.findChild<LoadMeter*>()->History().size() >= 3);
       }))
     return 1;
+  if (finished()) {
+    std::fprintf(stderr, "the files converted before a picture could be taken: give longer ones\n");
+    return 1;
+  }
   if (!Save(window, outDir + "/converting.png")) return 1;
   window.Stalls()->Reset();  // the grab itself is no stall of the window
   if (!WaitFor([&] { return !window.Busy() && window.Snapshot().state == ConvertState::Finished; }))
